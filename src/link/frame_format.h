@@ -1,0 +1,36 @@
+#pragma once
+// Constants of the frame envelope shared by the codec, the sender and the receivers.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quarn::link {
+
+inline constexpr uint8_t kFrameHead = 0xAA;
+inline constexpr uint8_t kFrameTail = 0x55;
+inline constexpr uint8_t kEscapeByte = 0xFF;
+
+// Both the command buffer and the receive buffer hold one unstuffed frame from the head on.
+inline constexpr size_t kFrameBufferSize = 2048;
+// The head and the tail are outside the body, so the largest body length a buffer can hold.
+inline constexpr size_t kMaxBodyLength = kFrameBufferSize - 2;
+
+// A one-byte count above this value no longer fits the one-byte length form.
+inline constexpr size_t kMaxOneByteLength = 127;
+inline constexpr uint8_t kTwoByteLengthFlag = 0x80;
+
+// The code sits two bytes further on in antenna reply frames, behind the marker and the antenna number.
+inline constexpr uint8_t kAntennaMarker = 0xFE;
+inline constexpr size_t kAntennaPrefixSize = 2;
+
+inline constexpr uint8_t kCrcModeCodeBit = 0x80;
+
+enum class FrameKind { kPlain, kAntenna };
+
+inline bool NeedsEscape(uint8_t value) {
+  return value == kFrameHead || value == kFrameTail || value == kEscapeByte;
+}
+
+inline bool IsCrcMode(uint32_t crcFlag) { return (crcFlag & 1u) != 0; }
+
+}  // namespace quarn::link

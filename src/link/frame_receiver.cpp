@@ -1,0 +1,123 @@
+#include "link/frame_crc.h"
+#include "link/frame_io.h"
+#include "link/serial/serial_backend.h"
+
+namespace quarn::link {
+
+namespace {
+
+enum class State { kHunting, kBody, kEscape, kTail };
+
+constexpr size_t kLengthPosition = 1;
+constexpr size_t kLastLengthPosition = 2;
+
+// One reception: the next position to fill and the body length, fixed once position 2 is stored.
+class Reception {
+ public:
+  Reception(uint8_t* buffer, FrameKind kind) : buffer_(buffer), kind_(kind) {}
+
+  State state() const { return state_; }
+
+  void SeeHead() {
+    buffer_[0] = kFrameHead;
+    pos_ = 1;
+    state_ = State::kBody;
+  }
+
+  void SeeEscape() { state_ = State::kEscape; }
+
+  // Stores one unstuffed body byte and runs the end test. False when the frame cannot fit the buffer.
+  bool Store(uint8_t value) {
+    // One place must stay free for the tail.
+    if (pos_ >= kFrameBufferSize - 1) return false;
+    buffer_[pos_] = value;
+    if (pos_ == kLastLengthPosition) {
+      bodyLength_ = (buffer_[kLengthPosition] & kTwoByteLengthFlag) != 0
+                        ? (buffer_[kLengthPosition] & 0x7Fu) * 128u + buffer_[kLastLengthPosition]
+                        : buffer_[kLengthPosition];
+      bodyLengthFixed_ = true;
+      if (bodyLength_ > kMaxBodyLength) return false;
+    }
+    const bool last = bodyLengthFixed_ && pos_ == bodyLength_;
+    ++pos_;
+    state_ = last ? State::kTail : State::kBody;
+    return true;
+  }
+
+  // The tail has arrived: check the CRC of a CRC-mode frame and report the frame's length.
+  bool Complete(size_t* frameLength) {
+    buffer_[pos_] = kFrameTail;
+    const size_t prefix = kind_ == FrameKind::kAntenna ? kAntennaPrefixSize : 0;
+    const size_t codePosition = (bodyLength_ <= kMaxOneByteLength ? 2 : 3) + prefix;
+    const bool crcMode = codePosition <= bodyLength_ && (buffer_[codePosition] & kCrcModeCodeBit) != 0;
+    if (crcMode) {
+      uint8_t crc[2];
+      ComputeFrameCrc(buffer_ + 1, bodyLength_ - 2, crc);
+      if (crc[0] != buffer_[bodyLength_ - 1] || crc[1] != buffer_[bodyLength_]) return false;
+    }
+    *frameLength = bodyLength_ + 2;
+    return true;
+  }
+
+ private:
+  uint8_t* buffer_;
+  FrameKind kind_;
+  State state_ = State::kHunting;
+  size_t pos_ = 0;
+  size_t bodyLength_ = 0;
+  bool bodyLengthFixed_ = false;
+};
+
+enum class Step { kGoOn, kFail, kDone };
+
+Step Advance(Reception& reception, serial::ReadOutcome outcome, uint8_t value, size_t* frameLength) {
+  const bool gotByte = outcome == serial::ReadOutcome::kByte;
+  switch (reception.state()) {
+    case State::kHunting:
+      // Bytes before the head, and reads that bring nothing, are dropped.
+      if (gotByte && value == kFrameHead) reception.SeeHead();
+      return Step::kGoOn;
+    case State::kBody:
+      // After the head, a read that brings nothing ends the frame as a failed read does.
+      if (!gotByte || value == kFrameTail || value == kFrameHead) return Step::kFail;
+      if (value == kEscapeByte) {
+        reception.SeeEscape();
+        return Step::kGoOn;
+      }
+      return reception.Store(value) ? Step::kGoOn : Step::kFail;
+    case State::kEscape:
+      if (!gotByte || !NeedsEscape(value)) return Step::kFail;
+      return reception.Store(value) ? Step::kGoOn : Step::kFail;
+    case State::kTail:
+      if (!gotByte || value != kFrameTail) return Step::kFail;
+      return reception.Complete(frameLength) ? Step::kDone : Step::kFail;
+  }
+  return Step::kFail;
+}
+
+bool Receive(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength, FrameKind kind) {
+  Reception reception(buffer, kind);
+  const uint32_t start = serial::TickMs(port);
+  for (;;) {
+    uint8_t value = 0;
+    const serial::ReadOutcome outcome = serial::ReadByte(port, &value);
+    const Step step = Advance(reception, outcome, value, frameLength);
+    if (step != Step::kGoOn) return step == Step::kDone;
+    // The unsigned difference stays right when the 32-bit counter wraps.
+    const uint32_t elapsed = serial::TickMs(port) - start;
+    const bool timeLimitEnds = reception.state() == State::kHunting || kind == FrameKind::kAntenna;
+    if (elapsed > timeLimitMs && timeLimitEnds) return false;
+  }
+}
+
+}  // namespace
+
+bool ReceiveFrame(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength) {
+  return Receive(port, buffer, timeLimitMs, frameLength, FrameKind::kPlain);
+}
+
+bool ReceiveAntennaFrame(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength) {
+  return Receive(port, buffer, timeLimitMs, frameLength, FrameKind::kAntenna);
+}
+
+}  // namespace quarn::link

@@ -1,0 +1,76 @@
+// The serial backend on Windows: the communications calls of the Win32 API on a port opened through
+// its "\\.\" device path, which also reaches COM10 and above.
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "link/serial/serial_backend.h"
+
+namespace quarn::serial {
+
+namespace {
+
+constexpr char kDevicePrefix[] = "\\\\.\\";
+constexpr size_t kMaxPathLength = 1024;
+constexpr DWORD kQueueSize = 1024;
+
+// With these a one-byte read returns after at most 3050 ms and a one-byte write gives up after 550 ms.
+constexpr DWORD kReadIntervalTimeoutMs = 50;
+constexpr DWORD kReadTotalTimeoutMultiplierMs = 50;
+constexpr DWORD kReadTotalTimeoutConstantMs = 3000;
+constexpr DWORD kWriteTotalTimeoutMultiplierMs = 50;
+constexpr DWORD kWriteTotalTimeoutConstantMs = 500;
+
+}  // namespace
+
+PortHandle OpenExclusive(const char* portName) {
+  if (portName == nullptr) return QUARN_INVALID_PORT;
+  char path[kMaxPathLength];
+  const size_t prefixLength = sizeof kDevicePrefix - 1;
+  const size_t nameLength = std::strlen(portName);
+  if (prefixLength + nameLength + 1 > kMaxPathLength) return QUARN_INVALID_PORT;
+  std::memcpy(path, kDevicePrefix, prefixLength);
+  std::memcpy(path + prefixLength, portName, nameLength + 1);
+  // Share mode 0 holds the port exclusively; flags 0 ask for synchronous I/O.
+  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+void Configure(PortHandle port, uint32_t baudRate) {
+  SetupComm(port, kQueueSize, kQueueSize);
+  COMMTIMEOUTS timeouts{};
+  timeouts.ReadIntervalTimeout = kReadIntervalTimeoutMs;
+  timeouts.ReadTotalTimeoutMultiplier = kReadTotalTimeoutMultiplierMs;
+  timeouts.ReadTotalTimeoutConstant = kReadTotalTimeoutConstantMs;
+  timeouts.WriteTotalTimeoutMultiplier = kWriteTotalTimeoutMultiplierMs;
+  timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutConstantMs;
+  SetCommTimeouts(port, &timeouts);
+  // Every other field (binary mode, flow control, handshake lines) keeps what the port reports.
+  DCB settings{};
+  settings.DCBlength = sizeof settings;
+  GetCommState(port, &settings);
+  settings.BaudRate = baudRate;
+  settings.ByteSize = 8;
+  settings.Parity = NOPARITY;
+  settings.StopBits = ONESTOPBIT;
+  SetCommState(port, &settings);
+}
+
+bool Close(PortHandle port) { return CloseHandle(port) != 0; }
+
+void PurgeInput(PortHandle port) { PurgeComm(port, PURGE_RXCLEAR); }
+
+bool WriteByte(PortHandle port, uint8_t value) {
+  DWORD written = 0;
+  return WriteFile(port, &value, 1, &written, nullptr) != 0;
+}
+
+ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
+  DWORD got = 0;
+  if (ReadFile(port, value, 1, &got, nullptr) == 0) return ReadOutcome::kFailed;
+  return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
+}
+
+uint32_t TickMs(PortHandle) { return GetTickCount(); }
+
+}  // namespace quarn::serial

@@ -1,0 +1,252 @@
+#include "fake_serial.h"
+
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "link/serial/serial_backend.h"
+
+namespace quarn::testing {
+
+namespace {
+
+std::map<std::string, FakePort*>& Registry() {
+  static std::map<std::string, FakePort*> ports;
+  return ports;
+}
+
+}  // namespace
+
+FakePort::FakePort() = default;
+
+FakePort::~FakePort() {
+  if (name_ != nullptr) Registry().erase(name_);
+}
+
+PortHandle FakePort::handle() const {
+#if defined(_WIN32)
+  return const_cast<FakePort*>(this);
+#else
+  return reinterpret_cast<PortHandle>(this);
+#endif
+}
+
+FakePort* FakePort::FromHandle(PortHandle port) {
+#if defined(_WIN32)
+  return static_cast<FakePort*>(port);
+#else
+  return reinterpret_cast<FakePort*>(port);
+#endif
+}
+
+void FakePort::Publish(const char* name) {
+  name_ = name;
+  Registry()[name] = this;
+}
+
+FakePort* FakePort::Find(const char* name) {
+  auto found = Registry().find(name);
+  return found == Registry().end() ? nullptr : found->second;
+}
+
+bool FakePort::Open() {
+  if (open_) return false;
+  open_ = true;
+  return true;
+}
+
+bool FakePort::Close() {
+  ++closes_;
+  const bool wasOpen = open_;
+  open_ = false;
+  return wasOpen;
+}
+
+void FakePort::Deliver(const Bytes& bytes, uint32_t gapMs, uint32_t firstDelayMs) {
+  Schedule(bytes, gapMs, firstDelayMs);
+}
+
+void FakePort::ReplyToNextCommand(const Bytes& bytes, uint32_t gapMs, uint32_t firstDelayMs) {
+  replies_.push_back({bytes, gapMs, firstDelayMs, false});
+}
+
+void FakePort::SilenceForNextCommand() { replies_.push_back({{}, 0, 0, true}); }
+
+void FakePort::Schedule(const Bytes& bytes, uint32_t gapMs, uint32_t firstDelayMs) {
+  uint32_t at = now_ + firstDelayMs;
+  if (!input_.empty() && input_.back().at > at) at = input_.back().at;
+  for (uint8_t value : bytes) {
+    input_.push_back({value, at});
+    at += gapMs;
+  }
+}
+
+bool FakePort::CallFails() {
+  ++calls_;
+  if (calls_ == failCall_) {
+    faultFired_ = true;
+    return true;
+  }
+  return false;
+}
+
+void FakePort::TrackCommand(uint8_t value) {
+  if (!inFrame_) {
+    if (value != 0xAA) return;
+    inFrame_ = true;
+    escaped_ = false;
+    current_.assign(1, value);
+    return;
+  }
+  if (escaped_) {
+    current_.push_back(value);
+    escaped_ = false;
+    return;
+  }
+  if (value == 0xFF) {
+    escaped_ = true;
+    return;
+  }
+  current_.push_back(value);
+  if (value != 0x55) return;
+  commands_.push_back(current_);
+  inFrame_ = false;
+  if (replies_.empty()) return;
+  Reply reply = replies_.front();
+  replies_.pop_front();
+  if (!reply.silent) Schedule(reply.bytes, reply.gapMs, reply.firstDelayMs);
+}
+
+void FakePort::Purge() {
+  ++purges_;
+  if (CallFails()) return;
+  // Only what has arrived is discarded; bytes still on their way come in after the purge.
+  while (!input_.empty() && input_.front().at <= now_) input_.pop_front();
+}
+
+bool FakePort::Write(uint8_t value) {
+  ++writeCalls_;
+  const bool injected = CallFails() || writeCalls_ == failWrite_;
+  if (writeCalls_ == failWrite_) faultFired_ = true;
+  if (injected || hungUp_) return false;
+  written_.push_back(value);
+  TrackCommand(value);
+  return true;
+}
+
+int FakePort::Read(uint8_t* value) {
+  ++readCalls_;
+  const bool injected = CallFails() || readCalls_ == failRead_;
+  if (readCalls_ == failRead_) faultFired_ = true;
+  if (injected || hungUp_) return -1;
+  if (!input_.empty() && input_.front().at <= now_ + kReadTimeoutMs) {
+    if (input_.front().at > now_) now_ = input_.front().at;
+    *value = input_.front().value;
+    input_.pop_front();
+    return 1;
+  }
+  now_ += kReadTimeoutMs;
+  return 0;
+}
+
+// --- reference frames ---
+
+Bytes ReferenceCrc(const Bytes& bytes) {
+  // Bytewise, with the register's top byte folded in at once: a different road to the same CRC-16.
+  uint16_t crc = 0xFFFF;
+  for (uint8_t byte : bytes) {
+    crc = static_cast<uint16_t>(crc ^ (byte << 8));
+    for (int i = 0; i < 8; ++i) {
+      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+  }
+  crc = static_cast<uint16_t>(~crc);
+  return {static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc)};
+}
+
+Bytes StuffedFrame(const Bytes& unstuffed) {
+  Bytes wire;
+  for (size_t i = 0; i < unstuffed.size(); ++i) {
+    const uint8_t value = unstuffed[i];
+    const bool body = i > 0 && i + 1 < unstuffed.size();
+    if (body && (value == 0xAA || value == 0x55 || value == 0xFF)) wire.push_back(0xFF);
+    wire.push_back(value);
+  }
+  return wire;
+}
+
+namespace {
+
+Bytes Envelope(bool twoByteForm, const Bytes& inner, bool withCrc) {
+  const size_t count = 1 + inner.size() + (withCrc ? 2 : 0);
+  Bytes body;
+  if (twoByteForm || count > 127) {
+    const size_t n = count + 1;
+    body = {static_cast<uint8_t>(0x80 | (n >> 7)), static_cast<uint8_t>(n & 0x7F)};
+  } else {
+    body = {static_cast<uint8_t>(count)};
+  }
+  body.insert(body.end(), inner.begin(), inner.end());
+  if (withCrc) {
+    const Bytes crc = ReferenceCrc(body);
+    body.insert(body.end(), crc.begin(), crc.end());
+  }
+  Bytes frame{0xAA};
+  frame.insert(frame.end(), body.begin(), body.end());
+  frame.push_back(0x55);
+  return frame;
+}
+
+}  // namespace
+
+Bytes ReplyFrame(uint8_t code, const Bytes& payload) {
+  return Envelope(false, Join({{code}, payload}), (code & 0x80) != 0);
+}
+
+Bytes LongReplyFrame(uint8_t code, const Bytes& payload) {
+  return Envelope(true, Join({{code}, payload}), (code & 0x80) != 0);
+}
+
+Bytes AntennaReplyFrame(uint8_t antenna, uint8_t code, const Bytes& payload) {
+  return Envelope(false, Join({{0xFE, antenna, code}, payload}), (code & 0x80) != 0);
+}
+
+Bytes WireReply(uint8_t code, const Bytes& payload) { return StuffedFrame(ReplyFrame(code, payload)); }
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+  Bytes joined;
+  for (const Bytes& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+  return joined;
+}
+
+}  // namespace quarn::testing
+
+// --- the backend the library links against in the unit ring ---
+
+namespace quarn::serial {
+
+using quarn::testing::FakePort;
+
+PortHandle OpenExclusive(const char* portName) {
+  FakePort* port = portName == nullptr ? nullptr : FakePort::Find(portName);
+  if (port == nullptr || !port->Open()) return QUARN_INVALID_PORT;
+  return port->handle();
+}
+
+void Configure(PortHandle port, uint32_t baudRate) { FakePort::FromHandle(port)->Configure(baudRate); }
+
+bool Close(PortHandle port) { return FakePort::FromHandle(port)->Close(); }
+
+void PurgeInput(PortHandle port) { FakePort::FromHandle(port)->Purge(); }
+
+bool WriteByte(PortHandle port, uint8_t value) { return FakePort::FromHandle(port)->Write(value); }
+
+ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
+  const int got = FakePort::FromHandle(port)->Read(value);
+  if (got < 0) return ReadOutcome::kFailed;
+  return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
+}
+
+uint32_t TickMs(PortHandle port) { return FakePort::FromHandle(port)->now(); }
+
+}  // namespace quarn::serial

@@ -1,0 +1,147 @@
+#pragma once
+// A serial port made of scripted bytes and a virtual clock, for the unit ring. Its handle goes to the
+// library like a real one; the fake backend (fake_serial.cpp) answers the library's port operations
+// from it, so a three-second time-out costs microseconds.
+//
+// The reader side is scripted: bytes that are waiting now (Deliver), and replies that the port releases
+// when the library finishes writing a command frame (ReplyToNextCommand), as a reader would answer.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "quarn_api.h"
+
+namespace quarn::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+class FakePort {
+ public:
+  // The time-outs of the real port: a read that finds nothing waits this long before returning empty.
+  static constexpr uint32_t kReadTimeoutMs = 3050;
+
+  FakePort();
+  ~FakePort();
+  FakePort(const FakePort&) = delete;
+  FakePort& operator=(const FakePort&) = delete;
+
+  PortHandle handle() const;
+  static FakePort* FromHandle(PortHandle port);
+
+  // Makes the port openable by name through UhfOpenPort, once at a time, until it is destroyed.
+  void Publish(const char* name);
+  static FakePort* Find(const char* name);
+  bool isOpen() const { return open_; }
+  uint32_t baudRate() const { return baudRate_; }
+  int configureCount() const { return configures_; }
+
+  // --- the reader's side ---
+  // Bytes that arrive from now on, one every gapMs, the first after firstDelayMs.
+  void Deliver(const Bytes& bytes, uint32_t gapMs = 0, uint32_t firstDelayMs = 0);
+  // A reply that arrives once the library has written a whole command frame: each finished command
+  // releases the next reply in line. Commands beyond the scripted replies get no answer.
+  void ReplyToNextCommand(const Bytes& bytes, uint32_t gapMs = 0, uint32_t firstDelayMs = 0);
+  // A finished command that is answered with nothing, keeping the replies behind it in line.
+  void SilenceForNextCommand();
+
+  // --- faults ---
+  // The nth call of that kind (counted from 1, from now on) reports failure.
+  void FailWriteNumber(int n) { failWrite_ = writeCalls_ + n; }
+  void FailReadNumber(int n) { failRead_ = readCalls_ + n; }
+  // The nth backend call of any kind (purge, write, read; counted from 1, from now on) fails; a purge
+  // that fails leaves the input as it was. Returns through fired() whether it happened.
+  void FailCallNumber(int n) { failCall_ = calls_ + n; }
+  bool faultFired() const { return faultFired_; }
+  // A port whose device went away: every write and read fails.
+  void HangUp() { hungUp_ = true; }
+
+  // --- what the library did ---
+  const Bytes& written() const { return written_; }  // every byte written, escapes included
+  // The command frames written so far, unstuffed, head to tail.
+  const std::vector<Bytes>& commands() const { return commands_; }
+  Bytes lastCommand() const { return commands_.empty() ? Bytes{} : commands_.back(); }
+  int purgeCount() const { return purges_; }
+  int readCalls() const { return readCalls_; }
+  int writeCalls() const { return writeCalls_; }
+  int calls() const { return calls_; }
+  size_t pendingInput() const { return input_.size(); }
+  int closeCount() const { return closes_; }
+
+  // --- the clock ---
+  uint32_t now() const { return now_; }
+  void SetClock(uint32_t ms) { now_ = ms; }
+  void AdvanceClock(uint32_t ms) { now_ += ms; }
+
+  // --- backend operations (called from fake_serial.cpp) ---
+  void Purge();
+  bool Write(uint8_t value);
+  int Read(uint8_t* value);  // 1 byte, 0 nothing, -1 failure
+  bool Open();
+  void Configure(uint32_t baudRate) {
+    baudRate_ = baudRate;
+    ++configures_;
+  }
+  bool Close();
+
+ private:
+  struct TimedByte {
+    uint8_t value;
+    uint32_t at;  // clock value from which it can be read
+  };
+  struct Reply {
+    Bytes bytes;
+    uint32_t gapMs;
+    uint32_t firstDelayMs;
+    bool silent;
+  };
+
+  bool CallFails();
+  void Schedule(const Bytes& bytes, uint32_t gapMs, uint32_t firstDelayMs);
+  void TrackCommand(uint8_t value);
+
+  uint32_t now_ = 0;
+  std::deque<TimedByte> input_;
+  std::deque<Reply> replies_;
+  Bytes written_;
+  std::vector<Bytes> commands_;
+  Bytes current_;
+  bool inFrame_ = false;
+  bool escaped_ = false;
+  int purges_ = 0;
+  int readCalls_ = 0;
+  int writeCalls_ = 0;
+  int calls_ = 0;
+  int failWrite_ = 0;
+  int failRead_ = 0;
+  int failCall_ = 0;
+  bool faultFired_ = false;
+  bool hungUp_ = false;
+  int closes_ = 0;
+  bool open_ = false;
+  uint32_t baudRate_ = 0;
+  int configures_ = 0;
+  const char* name_ = nullptr;
+};
+
+// Frame bytes with stuffing, head to tail, built independently of the library's codec so that the two
+// cannot agree on a mistake. code is given as it goes on the wire (bit 7 set for CRC mode).
+Bytes StuffedFrame(const Bytes& unstuffed);
+// An unstuffed frame in the one-byte form (or the two-byte form when its count exceeds 127):
+// head, length, code, payload, CRC when code has bit 7, tail.
+Bytes ReplyFrame(uint8_t code, const Bytes& payload);
+// The same with the two-byte length form always.
+Bytes LongReplyFrame(uint8_t code, const Bytes& payload);
+// An antenna reply frame: marker 0xFE and the antenna number before the code.
+Bytes AntennaReplyFrame(uint8_t antenna, uint8_t code, const Bytes& payload);
+// StuffedFrame(ReplyFrame(code, payload)): what a reader puts on the wire.
+Bytes WireReply(uint8_t code, const Bytes& payload);
+// The reference CRC-16 over bytes, high byte first.
+Bytes ReferenceCrc(const Bytes& bytes);
+// Concatenation.
+Bytes Join(std::initializer_list<Bytes> parts);
+
+}  // namespace quarn::testing
