@@ -29,7 +29,8 @@ CommandFrame& CommandFrame::Word16(uint32_t value) {
 }
 
 CommandFrame& CommandFrame::Bytes(const uint8_t* bytes, size_t count) {
-  const size_t room = kFrameBufferSize - kParameterStart - kCrcSize - kTailSize;
+  // Finish() checks the whole frame, CRC included, against the buffer.
+  const size_t room = kFrameBufferSize - kParameterStart - kTailSize;
   if (overflowed_ || count > room - parameterCount_) {
     overflowed_ = true;
     return *this;

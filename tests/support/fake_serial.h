@@ -14,10 +14,9 @@
 #include <vector>
 
 #include "quarn_api.h"
+#include "reference_frames.h"
 
 namespace quarn::testing {
-
-using Bytes = std::vector<uint8_t>;
 
 class FakePort {
  public:
@@ -126,22 +125,5 @@ class FakePort {
   int configures_ = 0;
   const char* name_ = nullptr;
 };
-
-// Frame bytes with stuffing, head to tail, built independently of the library's codec so that the two
-// cannot agree on a mistake. code is given as it goes on the wire (bit 7 set for CRC mode).
-Bytes StuffedFrame(const Bytes& unstuffed);
-// An unstuffed frame in the one-byte form (or the two-byte form when its count exceeds 127):
-// head, length, code, payload, CRC when code has bit 7, tail.
-Bytes ReplyFrame(uint8_t code, const Bytes& payload);
-// The same with the two-byte length form always.
-Bytes LongReplyFrame(uint8_t code, const Bytes& payload);
-// An antenna reply frame: marker 0xFE and the antenna number before the code.
-Bytes AntennaReplyFrame(uint8_t antenna, uint8_t code, const Bytes& payload);
-// StuffedFrame(ReplyFrame(code, payload)): what a reader puts on the wire.
-Bytes WireReply(uint8_t code, const Bytes& payload);
-// The reference CRC-16 over bytes, high byte first.
-Bytes ReferenceCrc(const Bytes& bytes);
-// Concatenation.
-Bytes Join(std::initializer_list<Bytes> parts);
 
 }  // namespace quarn::testing

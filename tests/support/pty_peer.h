@@ -1,0 +1,58 @@
+#pragma once
+// The reader's side of a pseudo-terminal for the wire ring: the library opens the slave path like a
+// serial port, and the peer on the master side reads the command frames and answers from a script.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quarn::testing {
+
+class PtyPeer {
+ public:
+  using Bytes = std::vector<uint8_t>;
+  // Given the unstuffed command frame, returns the wire bytes to answer with (empty: stay silent).
+  using Responder = std::function<Bytes(const Bytes& command)>;
+
+  PtyPeer();
+  ~PtyPeer();
+  PtyPeer(const PtyPeer&) = delete;
+  PtyPeer& operator=(const PtyPeer&) = delete;
+
+  const std::string& path() const { return slavePath_; }
+
+  void SetResponder(Responder responder);
+  // Answers the next commands, in order, with these wire replies; later commands get no answer.
+  void ReplyInOrder(std::vector<Bytes> replies);
+  // Writes bytes to the library's side now.
+  void Send(const Bytes& wire);
+
+  // The unstuffed command frames received so far; waits up to timeoutMs for at least count of them.
+  std::vector<Bytes> WaitForCommands(size_t count, int timeoutMs = 5000);
+  std::vector<Bytes> commands();
+
+ private:
+  void Run();
+  void Take(uint8_t value);
+
+  int master_ = -1;
+  int slaveKeeper_ = -1;  // keeps the slave side alive across the library's open and close
+  std::string slavePath_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Responder responder_;
+  std::vector<Bytes> commands_;
+  Bytes current_;
+  bool inFrame_ = false;
+  bool escaped_ = false;
+  std::thread reader_;
+};
+
+}  // namespace quarn::testing
