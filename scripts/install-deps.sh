@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quarn_API needs on Debian 12: the native toolchain and GoogleTest,
+# the mingw-w64 cross compilers and wine for the Windows ring, CLI11 and nlohmann-json for the tool,
+# clang for the fuzzers and sanitizers. Run as root; does nothing for packages already there.
+set -euo pipefail
+
+packages=(cmake g++ make libgtest-dev libgmock-dev googletest clang libclang-rt-14-dev
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 libcli11-dev nlohmann-json3-dev)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing packages: ${missing[*]}"
+  echo "install them with: sudo dpkg --add-architecture i386 && sudo apt-get update && sudo apt-get install -y ${missing[*]}"
+  exit 1
+fi
+echo "installing: ${missing[*]}"
+dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
+apt-get update
+DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Sets up and runs every test ring of Quarn_API: unit (fake port), wire (ptys, the virtual reader, the
+# command-line tool), the sanitized rings, and the Windows ring (the DLLs under wine).
+# Usage: scripts/test-all.sh            (from anywhere; build folders go under build/)
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+bash scripts/install-deps.sh || exit 1
+
+passed=0
+failed=0
+tests_passed=0
+tests_failed=0
+summary=()
+logs=build/logs
+mkdir -p "$logs"
+
+# Adds the test counts a ring printed (ctest's closing line, or a plain "N passed, N failed" line).
+count_tests() {
+  local log=$1 line total failures
+  while read -r line; do
+    if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+      failures=${BASH_REMATCH[1]}
+      total=${BASH_REMATCH[2]}
+      tests_passed=$((tests_passed + total - failures))
+      tests_failed=$((tests_failed + failures))
+    elif [[ $line =~ ^([A-Za-z-]+:\ )?([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
+      tests_passed=$((tests_passed + BASH_REMATCH[2]))
+      tests_failed=$((tests_failed + BASH_REMATCH[3]))
+    fi
+  done < "$log"
+}
+
+# Runs one ring; its name and result go into the summary.
+ring() {
+  local name=$1
+  shift
+  local start=$SECONDS
+  local log="$logs/$(echo "$name" | tr ' ' '-').log"
+  echo "=== ring: $name"
+  "$@" 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  count_tests "$log"
+  if [ "$status" -eq 0 ]; then
+    passed=$((passed + 1))
+    summary+=("$name: passed ($((SECONDS - start)) s)")
+  else
+    failed=$((failed + 1))
+    summary+=("$name: FAILED ($((SECONDS - start)) s)")
+  fi
+}
+
+build_native() {
+  cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build build/linux -j"$(nproc)"
+}
+
+run_ctest() {
+  (cd build/linux && ctest -j"$(nproc)" --output-on-failure --timeout 120)
+}
+
+build_sanitized() {
+  cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUARN_SANITIZE=ON -DQUARN_BUILD_TOOLS=OFF >/dev/null &&
+    cmake --build build/sanitize -j"$(nproc)"
+}
+
+run_sanitized() {
+  (cd build/sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest -j"$(nproc)" --output-on-failure --timeout 180 -L 'unit|wire')
+}
+
+ring "native build" build_native
+ring "unit and wire rings" run_ctest
+if [ "${QUARN_SKIP_SANITIZE:-}" = "" ]; then
+  ring "sanitized build" build_sanitized
+  ring "sanitized unit and wire rings" run_sanitized
+fi
+if [ -f tests/win32/run_windows_ring.sh ]; then
+  ring "windows ring" bash tests/win32/run_windows_ring.sh "$top/build/linux"
+fi
+
+echo
+echo "=== summary"
+printf '%s\n' "${summary[@]}"
+echo "rings: $passed of $((passed + failed)) passed"
+echo "tests: $tests_passed passed, $tests_failed failed"
+[ "$failed" -eq 0 ] && [ "$tests_failed" -eq 0 ]
