@@ -85,11 +85,117 @@ QUARN_API int QUARN_CALL UhfReaderDisconnect(PortHandle *portHandleRef, int rese
 /* Reader management: power, PA status, frequency                                                        */
 /* ---------------------------------------------------------------------------------------------------- */
 
+/*
+ * Common to the reader-management exports below: port is the open PortHandle; crcFlag bit 0 selects CRC
+ * mode. Unless an export says otherwise, each makes one exchange with an 800 ms reply time limit and
+ * returns 1 when the reply echoes the code as sent (a reply in the other mode is refused) and its status
+ * byte passes the export's rule, else 0 (send failure, no reply in time, a framing or CRC error, a wrong
+ * echoed code, a refused status, or a reply too short for the bytes the export copies). On result 0 no out-parameter is written unless the
+ * export says otherwise. A longer reply than needed is accepted; extra bytes are ignored.
+ */
+
+/*
+ * Asks for the power amplifier's state; the state is the result itself: 1 when the reader answered with
+ * status 0, 0 for any other status.
+ *   status  out, 1 byte: set to 0 on result 1; untouched on result 0.
+ */
+QUARN_API int QUARN_CALL UhfGetPaStatus(PortHandle port, unsigned char *status, int crcFlag);
+
+/*
+ * Reads the RF output power setting. Any reply status with bit 7 clear is success.
+ *   power  out, 1 byte: reply data byte 0 on result 1; untouched on result 0.
+ */
+QUARN_API int QUARN_CALL UhfGetPower(PortHandle port, unsigned char *power, int crcFlag);
+
+/*
+ * Sets the RF output power. The low bytes of powerParam1 and powerParam2 are sent in that order, unchecked.
+ * Any reply status with bit 7 clear is success.
+ */
+QUARN_API int QUARN_CALL UhfSetPower(PortHandle port, int powerParam1, int powerParam2, int crcFlag);
+
+/*
+ * Reads the seven bytes of the frequency configuration. Any reply status with bit 7 clear is success.
+ *   freq0, freq1, freq4, freq5, freq6  out, 1 byte each: configuration bytes 0, 1, 4, 5, 6.
+ *   freq23                             out, 2 bytes: configuration bytes 2 and 3, in that order.
+ * All seven bytes are written on result 1; none on result 0 (also when the reply carries fewer than 7).
+ */
+QUARN_API int QUARN_CALL UhfGetFrequency(PortHandle port, unsigned char *freq0, unsigned char *freq1,
+                                         unsigned char *freq23, unsigned char *freq4, unsigned char *freq5,
+                                         unsigned char *freq6, int crcFlag);
+
+/*
+ * Writes the frequency configuration, in the order UhfGetFrequency reads it: the low bytes of freq0 and
+ * freq1, freq23[0], freq23[1], then the low bytes of freq4, freq5 and freq6. Nothing is range-checked.
+ *   freq23  in, 2 bytes.
+ * Any reply status with bit 7 clear is success.
+ */
+QUARN_API int QUARN_CALL UhfSetFrequency(PortHandle port, int freq0, int freq1, const unsigned char *freq23,
+                                         int freq4, int freq5, int freq6, int crcFlag);
+
 /* @reader-power */
 
 /* ---------------------------------------------------------------------------------------------------- */
 /* Reader management: parameter registers, multi-antenna setting                                         */
 /* ---------------------------------------------------------------------------------------------------- */
+
+/*
+ * The reader's parameter registers: 512 bytes, addresses 0x000 to 0x1FF. Addresses and counts are sent as
+ * their low 16 bits, high byte first; no address is checked. Success is reply status 0.
+ * errorCode (out, 1 byte) reports the reply's status byte: 0 on result 1, the refusing status byte when
+ * the reader refuses; after no usable reply see each export.
+ */
+
+/*
+ * Reads registers. The reply time limit is 200 ms.
+ *   registerAddress  low 16 bits used.
+ *   registerCount    low 16 bits used; 0 reads from registerAddress to the end of the register space.
+ *   errorCode        out, 1 byte: 0 on result 1; the status byte when it is not 0; 0xFF after no usable
+ *                    reply (send failure, nothing in time, frame error, wrong echoed code, or a reply too
+ *                    short for the copy, also one whose status is 0). Always written.
+ *   registerData     out: on result 1 receives the copy count of bytes, and nothing beyond: the low 16 bits
+ *                    of registerCount, or when those are 0, 512 - registerAddress (0 from 0x200 on).
+ *                    It must hold that many bytes. Untouched on result 0.
+ * The reply is expected in the two-byte length form when the count is 0 or when count + 3 (plain mode)
+ * or count + 5 (CRC mode) exceeds 127; a reply in the other form is no usable reply.
+ */
+QUARN_API int QUARN_CALL UhfGetRegister(PortHandle port, int registerAddress, int registerCount,
+                                        unsigned char *errorCode, unsigned char *registerData, int crcFlag);
+
+/*
+ * Writes registers. Note the order: data before errorCode, unlike UhfGetRegister.
+ *   registerAddress  low 16 bits used.
+ *   registerCount    the number of bytes to write, its low 16 bits sent; 0 or less sends no data bytes.
+ *   registerData     in: registerCount bytes (not read when registerCount <= 0).
+ *   errorCode        out, 1 byte: 0 on result 1; the status byte when it is not 0; 0xFF when the frame
+ *                    would not fit the 2048-byte command buffer (nothing is then sent: at most 2037 data
+ *                    bytes); untouched after a send failure, no reply in time, a frame error or a wrong
+ *                    echoed code.
+ * The command takes the two-byte length form when its one-byte count would exceed 127 (more than 121
+ * data bytes in plain mode, 119 in CRC mode).
+ */
+QUARN_API int QUARN_CALL UhfSetRegister(PortHandle port, int registerAddress, int registerCount,
+                                        const unsigned char *registerData, unsigned char *errorCode,
+                                        int crcFlag);
+
+/* Asks the reader to reset its registers. Result 1 on reply status 0. */
+QUARN_API int QUARN_CALL UhfResetRegister(PortHandle port, int crcFlag);
+
+/* Asks the reader to save its registers. Result 1 on reply status 0. */
+QUARN_API int QUARN_CALL UhfSaveRegister(PortHandle port, int crcFlag);
+
+/*
+ * Writes the multi-antenna setting, the one register byte at 0x124 (UhfSetRegister with count 1).
+ *   multiAntSetting  in, 1 byte.
+ * Result as UhfSetRegister's; its errorCode is not passed on.
+ */
+QUARN_API int QUARN_CALL UhfSetMultiANT(PortHandle port, const unsigned char *multiAntSetting, int crcFlag);
+
+/*
+ * Reads the multi-antenna setting at register 0x124 (UhfGetRegister with count 1, 200 ms limit).
+ *   multiAntSetting  out, 1 byte: written on result 1 only.
+ * Result as UhfGetRegister's; its errorCode is not passed on.
+ */
+QUARN_API int QUARN_CALL UhfGetMultiANT(PortHandle port, unsigned char *multiAntSetting, int crcFlag);
 
 /* @reader-registers */
 
@@ -97,11 +203,85 @@ QUARN_API int QUARN_CALL UhfReaderDisconnect(PortHandle *portHandleRef, int rese
 /* Reader management: version, UID, sleep, stop, transparent transfer                                    */
 /* ---------------------------------------------------------------------------------------------------- */
 
+/*
+ * Reads the reader's nine version bytes, copied unchanged. Any reply status with bit 7 clear is success.
+ *   versionBlock1  out, 6 bytes: reply data bytes 0 to 5.
+ *   versionBlock2  out, 3 bytes: reply data bytes 6 to 8.
+ * Both written on result 1 only. 800 ms limit, one attempt, as for every export of this section except
+ * UhfStopOperation.
+ */
+QUARN_API int QUARN_CALL UhfGetVersion(PortHandle port, unsigned char *versionBlock1, unsigned char *versionBlock2,
+                                       int crcFlag);
+
+/*
+ * Reads the reader's unique identifier. Success is reply status 0.
+ *   readerUid  out, 12 bytes: reply data bytes 0 to 11, on result 1 only.
+ */
+QUARN_API int QUARN_CALL UhfGetReaderUID(PortHandle port, unsigned char *readerUid, int crcFlag);
+
+/* Sends the reader to sleep. Result 1 on reply status 0. How the reader wakes is the reader's own. */
+QUARN_API int QUARN_CALL UhfEnterSleepMode(PortHandle port, int crcFlag);
+
+/*
+ * Stops the operation the reader is running (a continuous inventory or a multi-tag read). The command is
+ * sent up to twice, the second time only when the first send fails, and never again after it went out.
+ * Then up to five frames are received, 800 ms each, until one echoes the stop code with status bit 7
+ * clear; other frames, such as tag reports of the stream being stopped, and failed receptions each use
+ * up one of the five. Result 1 when the acknowledgement came, 0 otherwise.
+ */
+QUARN_API int QUARN_CALL UhfStopOperation(PortHandle port, int crcFlag);
+
+/*
+ * Switches transparent transfer on (low byte of enable nonzero) or off (low byte zero). Success is
+ * reply status 0.
+ *   status  out, 1 byte: set to 0 on result 1; untouched on result 0.
+ */
+QUARN_API int QUARN_CALL UhfSetTransparentTransfer(PortHandle port, int enable, unsigned char *status, int crcFlag);
+
 /* @reader-identity */
 
 /* ---------------------------------------------------------------------------------------------------- */
 /* Tags: inventory                                                                                       */
 /* ---------------------------------------------------------------------------------------------------- */
+
+/*
+ * A tag record is a tag's PC word (high byte first) followed by its EPC. Its size comes from its first
+ * byte: ((byte0 >> 3) + 1) x 2, from 2 (PC word only) to 64 bytes, so a 64-byte buffer always holds one.
+ * Record sizes travel as one unsigned byte.
+ */
+
+/*
+ * Starts a continuous inventory on the reader and checks its acknowledgement (status bit 7 clear and
+ * bit 0 set). Tag reports then follow, one per UhfReadInventory call, until UhfStopOperation; any other
+ * command sent meanwhile discards the reports not yet read.
+ *   port      the open port.
+ *   hasParam  low byte nonzero: send the form with a parameter byte (code 0x11); else code 0x10.
+ *   param     low byte: the parameter byte, passed through to the reader.
+ *   crcFlag   bit 0 selects CRC mode.
+ * Result 1: the reader acknowledged the start. Result 0: no usable acknowledgement.
+ */
+QUARN_API int QUARN_CALL UhfStartInventory(PortHandle port, int hasParam, int param, int crcFlag);
+
+/*
+ * Sends nothing: takes exactly one frame the reader streams after UhfStartInventory (waiting up to
+ * 800 ms for it) and hands back the tag record it reports. Reports in plain and CRC form both count; a
+ * frame that is not a tag report is consumed all the same, so it is not seen by a later call.
+ *   tagRecordLength  out: the record's size (2 to 64).
+ *   tagRecord        out: at least 64 bytes; receives tagRecordLength bytes.
+ * Result 1 with both outputs written. Result 0 with neither written: no frame, a frame that is no tag
+ * report, or a report too short for the record its first byte announces.
+ */
+QUARN_API int QUARN_CALL UhfReadInventory(PortHandle port, unsigned char *tagRecordLength, unsigned char *tagRecord);
+
+/*
+ * Asks for the single tag in the field in one exchange; the reply must have status 0.
+ *   tagRecordLength  out: the record's size (2 to 64).
+ *   tagRecord        out: at least 64 bytes; receives tagRecordLength bytes.
+ *   crcFlag          bit 0 selects CRC mode.
+ * Result 1 with both outputs written; 0 with neither written.
+ */
+QUARN_API int QUARN_CALL UhfInventorySingleTag(PortHandle port, unsigned char *tagRecordLength,
+                                               unsigned char *tagRecord, int crcFlag);
 
 /* @tags-inventory */
 
@@ -109,11 +289,165 @@ QUARN_API int QUARN_CALL UhfReaderDisconnect(PortHandle *portHandleRef, int rese
 /* Tags: reading memory                                                                                  */
 /* ---------------------------------------------------------------------------------------------------- */
 
+/*
+ * Arguments of the tag memory exports (reads, writes, block writes, erase, lock, kill):
+ *   accessPassword  4 bytes, sent in the order given.
+ *   bank            low byte: the memory bank (0 reserved, 1 EPC, 2 TID, 3 user), sent unchecked.
+ *   wordPtr         the word pointer as an EBV the caller encoded: 1 byte, or 2 bytes when byte 0 has
+ *                   bit 7 set (pointers from 128 on); only bit 7 of byte 0 is examined.
+ *   epc             the record of the tag to address (ByEPC forms); its size comes from its byte 0 alone,
+ *                   whatever the buffer holds beyond.
+ *   errorCode       out, written on every path: the reader's error code when the reply reports a tag
+ *                   error that carries one (status bits 7 and 0 set), else 0xFF, success included. Tell
+ *                   success by the result.
+ *   crcFlag         bit 0 selects CRC mode.
+ * A reply too short for what an export copies fails: result 0, errorCode 0xFF, outputs untouched.
+ */
+
+/*
+ * Reads wordCount words (low byte, 1 to 255) from the tag whose record is epc.
+ *   data  out: 2 x wordCount bytes.
+ * Result 1 with data written. Result 0 with data untouched; a wordCount of 0 sends nothing.
+ */
+QUARN_API int QUARN_CALL UhfReadDataByEPC(PortHandle port, const unsigned char *accessPassword, int bank,
+                                          const unsigned char *wordPtr, int wordCount, const unsigned char *epc,
+                                          unsigned char *data, unsigned char *errorCode, int crcFlag);
+
+/*
+ * Reads wordCount words (low byte, 1 to 255) from the single tag in the field, and that tag's record.
+ *   data             out: 2 x wordCount bytes.
+ *   tagRecord        out: at least 64 bytes; the answering tag's record.
+ *   tagRecordLength  out: the record's size.
+ * Result 1 with all three written. Result 0 with them untouched; a wordCount of 0 sends nothing.
+ */
+QUARN_API int QUARN_CALL UhfReadDataFromSingleTag(PortHandle port, const unsigned char *accessPassword, int bank,
+                                                  const unsigned char *wordPtr, int wordCount, unsigned char *data,
+                                                  unsigned char *tagRecord, unsigned char *tagRecordLength,
+                                                  unsigned char *errorCode, int crcFlag);
+
+/*
+ * Reads everything from wordPtr to the end of the bank of the tag whose record is epc (word count 0).
+ *   dataLength  out: 2 bytes, the byte count L, high byte first, as the reader sends it.
+ *   data        out: receives L bytes (nothing when L is 0). The size is not passed: data must hold the
+ *               largest L the caller expects, up to 65535 bytes (a reply carries at most about 2040).
+ * Result 1 with dataLength and data written; 0 with both untouched.
+ */
+QUARN_API int QUARN_CALL UhfReadMaxDataByEPC(PortHandle port, const unsigned char *accessPassword, int bank,
+                                             const unsigned char *wordPtr, const unsigned char *epc,
+                                             unsigned char *dataLength, unsigned char *data, unsigned char *errorCode,
+                                             int crcFlag);
+
+/*
+ * Reads everything from wordPtr to the end of the bank of the single tag in the field, and that tag's
+ * record. dataLength and data as for UhfReadMaxDataByEPC (data must hold the largest L expected).
+ *   tagRecord        out: at least 64 bytes; the answering tag's record.
+ *   tagRecordLength  out: the record's size.
+ * Result 1 with all four written; 0 with them untouched.
+ */
+QUARN_API int QUARN_CALL UhfReadMaxDataFromSingleTag(PortHandle port, const unsigned char *accessPassword, int bank,
+                                                     const unsigned char *wordPtr, unsigned char *dataLength,
+                                                     unsigned char *data, unsigned char *tagRecord,
+                                                     unsigned char *tagRecordLength, unsigned char *errorCode,
+                                                     int crcFlag);
+
 /* @tags-read */
 
 /* ---------------------------------------------------------------------------------------------------- */
 /* Tags: writing and block writing                                                                       */
 /* ---------------------------------------------------------------------------------------------------- */
+
+/*
+ * Writes wordCount words (low byte; 0 is sent as it stands) of data to the tag whose record is epc.
+ * The frame always has a one-byte length: the caller keeps 9 + 2 x wordCount + the record size (+1 for a
+ * two-byte wordPtr, +2 in CRC mode) at or below 127, or uses UhfBlockWriteDataByEPC.
+ *   data  2 x wordCount bytes, sent in the order given.
+ * errorCode as for the reads. Result 1 when the reader reports success, else 0.
+ */
+QUARN_API int QUARN_CALL UhfWriteDataByEPC(PortHandle port, const unsigned char *accessPassword, int bank,
+                                           const unsigned char *wordPtr, int wordCount, const unsigned char *epc,
+                                           const unsigned char *data, unsigned char *errorCode, int crcFlag);
+
+/*
+ * Writes wordCount words of data to the single tag in the field. One-byte length as for
+ * UhfWriteDataByEPC (at most 59 words with a one-byte wordPtr in plain mode).
+ *   tagRecord        out: 64 bytes; on success the reply data (the answering tag's record), at most 64
+ *                    bytes of it.
+ *   tagRecordLength  out, success only: the number of bytes placed in tagRecord (0 to 64).
+ * Result 1 with both written; 0 with both untouched.
+ */
+QUARN_API int QUARN_CALL UhfWriteDataToSingleTag(PortHandle port, const unsigned char *accessPassword, int bank,
+                                                 const unsigned char *wordPtr, int wordCount,
+                                                 const unsigned char *data, unsigned char *tagRecord,
+                                                 unsigned char *tagRecordLength, unsigned char *errorCode,
+                                                 int crcFlag);
+
+/*
+ * Block writes report how the write ended, on every path:
+ *   writeStatus       out: 0x00 written in full; 0x81 failed with an error code; 0x82 failed without one;
+ *                     0x80 no usable reply (none in time, a wrong echoed code, an unknown status, or a
+ *                     reply too short for its form).
+ *   errorCode         out: the reader's error code with writeStatus 0x81, else 0xFF.
+ *   writtenWordCount  out: the words the reader reports written before a failure (0x81, 0x82); 0 after
+ *                     success and with no usable reply.
+ * Their frames switch to the two-byte length form when long, so any wordCount (low byte, 0 to 255) fits.
+ */
+
+/*
+ * Block-writes wordCount words of data (2 x wordCount bytes) to the tag whose record is epc.
+ *   newTagRecord  out: 64 bytes, written on every path. It receives the copy of epc; when the bank is
+ *                 the EPC bank (low two bits 01), the words written (all on success, writtenWordCount
+ *                 after 0x81 or 0x82) are laid over it where they fall in the record: bank word j at
+ *                 record bytes 2(j - 1) and 2(j - 1) + 1, word 0 (the stored CRC) left out, words past
+ *                 the 64 bytes left out, and nothing laid over for a two-byte wordPtr. newTagRecord may be
+ *                 epc itself.
+ * Result 1 when written in full, else 0.
+ */
+QUARN_API int QUARN_CALL UhfBlockWriteDataByEPC(PortHandle port, const unsigned char *accessPassword, int bank,
+                                                const unsigned char *wordPtr, int wordCount,
+                                                const unsigned char *epc, const unsigned char *data,
+                                                unsigned char *errorCode, unsigned char *writeStatus,
+                                                unsigned char *writtenWordCount, unsigned char *newTagRecord,
+                                                int crcFlag);
+
+/*
+ * Block-writes wordCount words of data to the single tag in the field. Note the order of writeStatus and
+ * errorCode, unlike UhfBlockWriteDataByEPC.
+ *   tagRecord        out: 64 bytes. On success the reply data, at most 64 bytes, as for
+ *                    UhfWriteDataToSingleTag; after 0x81 or 0x82 the answering tag's record (size from its
+ *                    byte 0); untouched with no usable reply.
+ *   tagRecordLength  out, success only: the number of bytes placed in tagRecord.
+ * Result 1 when written in full, else 0.
+ */
+QUARN_API int QUARN_CALL UhfBlockWriteDataToSingleTag(PortHandle port, const unsigned char *accessPassword, int bank,
+                                                      const unsigned char *wordPtr, int wordCount,
+                                                      const unsigned char *data, unsigned char *tagRecord,
+                                                      unsigned char *tagRecordLength, unsigned char *writeStatus,
+                                                      unsigned char *errorCode, unsigned char *writtenWordCount,
+                                                      int crcFlag);
+
+/*
+ * Gives the tag whose record is epc a new EPC: block-writes, to the EPC bank from word 1, a new PC word
+ * (epcWordCount in its EPC-length field, every other bit 0) followed by newEpc.
+ *   epcWordCount  low byte: the new EPC's length in words, 0 to 31.
+ *   newEpc        2 x epcWordCount bytes.
+ * The outputs are those of UhfBlockWriteDataByEPC; after success newTagRecord is the new PC word and newEpc.
+ * Result 1 when written in full, else 0.
+ */
+QUARN_API int QUARN_CALL UhfBlockWriteEPCByEPC(PortHandle port, const unsigned char *accessPassword, int epcWordCount,
+                                               const unsigned char *epc, const unsigned char *newEpc,
+                                               unsigned char *errorCode, unsigned char *writeStatus,
+                                               unsigned char *writtenWordCount, unsigned char *newTagRecord,
+                                               int crcFlag);
+
+/*
+ * Gives the single tag in the field a new EPC, as UhfBlockWriteEPCByEPC does; the outputs are those of
+ * UhfBlockWriteDataToSingleTag. Result 1 when written in full, else 0.
+ */
+QUARN_API int QUARN_CALL UhfBlockWriteEPCToSingleTag(PortHandle port, const unsigned char *accessPassword,
+                                                     int epcWordCount, const unsigned char *newEpc,
+                                                     unsigned char *tagRecord, unsigned char *tagRecordLength,
+                                                     unsigned char *writeStatus, unsigned char *errorCode,
+                                                     unsigned char *writtenWordCount, int crcFlag);
 
 /* @tags-write */
 
@@ -121,11 +455,107 @@ QUARN_API int QUARN_CALL UhfReaderDisconnect(PortHandle *portHandleRef, int rese
 /* Tags: erase, lock, kill                                                                               */
 /* ---------------------------------------------------------------------------------------------------- */
 
+/*
+ * Erase, lock and kill: errorCode as for the reads, written on every path; result 1 when the reader
+ * reports success (status bit 7 clear), else 0. The single-tag forms copy the answering tag's record into
+ * tagRecord (at least 64 bytes) on success only and report no length: its size comes from its byte 0.
+ * A reply too short for that record fails with errorCode 0xFF and tagRecord untouched.
+ */
+
+/* Erases wordCount words (low byte, sent unchecked, 0 included) of the tag whose record is epc. */
+QUARN_API int QUARN_CALL UhfEraseDataByEPC(PortHandle port, const unsigned char *accessPassword, int bank,
+                                           const unsigned char *wordPtr, int wordCount, const unsigned char *epc,
+                                           unsigned char *errorCode, int crcFlag);
+
+/* Erases wordCount words of the single tag in the field. */
+QUARN_API int QUARN_CALL UhfEraseDataFromSingleTag(PortHandle port, const unsigned char *accessPassword, int bank,
+                                                   const unsigned char *wordPtr, int wordCount,
+                                                   unsigned char *tagRecord, unsigned char *errorCode, int crcFlag);
+
+/*
+ * Locks memory areas and passwords of the tag whose record is epc.
+ *   lockPayload  3 bytes, normally built by LockGenCode, sent unread.
+ */
+QUARN_API int QUARN_CALL UhfLockMemByEPC(PortHandle port, const unsigned char *accessPassword,
+                                         const unsigned char *lockPayload, const unsigned char *epc,
+                                         unsigned char *errorCode, int crcFlag);
+
+/* Locks memory areas and passwords of the single tag in the field; lockPayload as for UhfLockMemByEPC. */
+QUARN_API int QUARN_CALL UhfLockMemFromSingleTag(PortHandle port, const unsigned char *accessPassword,
+                                                 const unsigned char *lockPayload, unsigned char *tagRecord,
+                                                 unsigned char *errorCode, int crcFlag);
+
+/*
+ * Kills the tag whose record is epc.
+ *   killPassword  4 bytes, sent in the order given.
+ */
+QUARN_API int QUARN_CALL UhfKillTagByEPC(PortHandle port, const unsigned char *killPassword, const unsigned char *epc,
+                                         unsigned char *errorCode, int crcFlag);
+
+/* Kills the single tag in the field; killPassword as for UhfKillTagByEPC. */
+QUARN_API int QUARN_CALL UhfKillSingleTag(PortHandle port, const unsigned char *killPassword,
+                                          unsigned char *tagRecord, unsigned char *errorCode, int crcFlag);
+
+/*
+ * Builds the 3-byte lockPayload of UhfLockMemByEPC and UhfLockMemFromSingleTag from one choice per area:
+ * the kill password, the access password, EPC memory, TID memory and User memory, in that order. Talks
+ * to no reader and cannot fail. The caller removes the arguments (cdecl).
+ * Each choice (low byte counts): 1 locked (access only in the secured state), 2 unlocked, 3 permanently
+ * locked, 4 permanently unlocked; any other value leaves that area's lock state as it is.
+ *   lockPayload  out: 3 bytes, all written.
+ * Result: lockPayload.
+ */
+QUARN_API unsigned char *QUARN_CDECL LockGenCode(int killPasswordChoice, int accessPasswordChoice, int epcChoice,
+                                                 int tidChoice, int userChoice, unsigned char *lockPayload);
+
 /* @tags-lock */
 
 /* ---------------------------------------------------------------------------------------------------- */
 /* Tags: multi-tag read                                                                                  */
 /* ---------------------------------------------------------------------------------------------------- */
+
+/*
+ * Starts a multi-tag read: the reader reads the same memory area from every tag it meets and sends one
+ * data frame per tag, which UhfGetDataFromMultiTag takes, until UhfStopOperation stops it. Any other
+ * command sent meanwhile discards the data frames not yet read. 10000 ms limit, one attempt.
+ *   accessPassword  in, 4 bytes, sent in order.
+ *   bank            memory bank, low byte sent.
+ *   wordPtr         in: the word pointer in EBV form, 1 byte, or 2 when byte 0 has bit 7 set.
+ *   wordCount       low byte sent.
+ *   readOptions     low byte sent; bit 0 selects the long form of optionParams.
+ *   optionParams    in: sent unchanged after readOptions. Short form (readOptions bit 0 clear): 2 bytes.
+ *                   Long form: 5 bytes, or 6 when byte 1 has bit 7 set (a field, a two-byte EBV word
+ *                   pointer from byte 1, three fields).
+ * Result 1 when the reader acknowledges with status 0x01 exactly (any other status, 0x00 included, is 0).
+ */
+QUARN_API int QUARN_CALL UhfStartReadDataFromMultiTag(PortHandle port, const unsigned char *accessPassword, int bank,
+                                                      const unsigned char *wordPtr, int wordCount, int readOptions,
+                                                      const unsigned char *optionParams, int crcFlag);
+
+/*
+ * Takes the next data frame of a started multi-tag read from the port (sends nothing, consumes exactly
+ * one frame; 10000 ms limit). Frames in CRC form are told by their code and their CRC is checked.
+ * A data frame has status 0x00 (one block) or 0x01 (two blocks); each block is its length (2 bytes, high
+ * byte first) and that many bytes, and the tag's record follows the last block.
+ *   frameStatus       out, 1 byte: the data frame's status, 0x00 or 0x01.
+ *   dataLength        out, 2 bytes: the first block's length, high byte first.
+ *   data              out: the first block. Must hold the largest block the configured read can produce
+ *                     (2 x wordCount bytes for a read of wordCount words); no block exceeds 2038 bytes,
+ *                     so 2038 bytes always suffice. Nothing is copied for a length of 0.
+ *   secondDataLength  out, 2 bytes: the second block's length; written for status 0x01 only.
+ *   secondData        out: the second block, sized as data; written for status 0x01 only.
+ *   tagRecord         out, 64 bytes: the tag's record (PC word and EPC).
+ *   tagRecordLength   out, 1 byte: the record's size, 2 to 64.
+ * Result 1 with the outputs above written, for a data frame whose blocks and record lie whole inside it.
+ * Result 1 with nothing written (frameStatus included) for a frame of this read whose status is neither
+ *   0x00 nor 0x01: preset frameStatus to another value to tell the two apart.
+ * Result 0 with nothing written when no frame arrives in time, its code is not 0x26/0xA6, or its blocks
+ *   or record run past the end of the frame.
+ */
+QUARN_API int QUARN_CALL UhfGetDataFromMultiTag(PortHandle port, unsigned char *frameStatus, unsigned char *dataLength,
+                                                unsigned char *data, unsigned char *secondDataLength,
+                                                unsigned char *secondData, unsigned char *tagRecord,
+                                                unsigned char *tagRecordLength);
 
 /* @tags-multitag */
 
@@ -133,11 +563,149 @@ QUARN_API int QUARN_CALL UhfReaderDisconnect(PortHandle *portHandleRef, int rese
 /* Tags: select filters                                                                                  */
 /* ---------------------------------------------------------------------------------------------------- */
 
+/*
+ * One select filter of the reader's table: the fields of a Gen2 Select, in wire order, all bytes, no
+ * padding (41 bytes). On the wire the record takes only the bytes it uses: pointer[1] only when
+ * pointer[0] has bit 7 set, and ceil(maskBitLength / 8) mask bytes, 8 to 41 bytes in all.
+ */
+typedef struct FilterRecord {
+  unsigned char filterIndex;   /* the filter's index in the reader's table */
+  unsigned char recordLength;  /* wire bytes from filterIndex through truncate; sent as set, never checked */
+  unsigned char target;
+  unsigned char action;
+  unsigned char memBank;       /* the bank the mask is compared against */
+  unsigned char pointer[2];    /* bit pointer in EBV form */
+  unsigned char maskBitLength; /* 0 to 255 */
+  unsigned char mask[32];      /* the first ceil(maskBitLength / 8) bytes are used */
+  unsigned char truncate;
+} FilterRecord;
+
+/*
+ * In this section errorCode (out, 1 byte) carries the reply's status byte itself: 0x00 on success (0x01
+ * for UhfStartGetFilterByIndex), the refusing status byte otherwise, 0xFF when no usable reply came
+ * (send failure, nothing in 800 ms, a frame error, a reply without a status byte). It is always written.
+ * Each command is one attempt with an 800 ms limit.
+ */
+
+/*
+ * Sends a filter record to the reader.
+ *   filter     in: the record, laid out on the wire as FilterRecord describes.
+ *   errorCode  out: as above; a reply echoing another code counts as no usable reply (0xFF).
+ * Result 1 on reply status 0x00.
+ */
+QUARN_API int QUARN_CALL UhfAddFilter(PortHandle port, const FilterRecord *filter, unsigned char *errorCode,
+                                      int crcFlag);
+
+/*
+ * Deletes the filter whose index is the low byte of filterIndex.
+ *   errorCode  out: as above; a reply echoing another code still reports its status byte.
+ * Result 1 on reply status 0x00 with the code sent echoed.
+ */
+QUARN_API int QUARN_CALL UhfDeleteFilterByIndex(PortHandle port, int filterIndex, unsigned char *errorCode,
+                                                int crcFlag);
+
+/*
+ * Asks the reader to report its stored filters; the reports then arrive as frames of their own, one
+ * UhfReadFilterByIndex call each. This reply is only the acknowledgement and carries no record.
+ *   filterIndex, filterOption  low bytes sent, uninterpreted.
+ *   errorCode  out: as above (0x01 on success); a reply echoing another code still reports its status.
+ * Result 1 on reply status 0x01 with the code sent echoed.
+ */
+QUARN_API int QUARN_CALL UhfStartGetFilterByIndex(PortHandle port, int filterIndex, int filterOption,
+                                                  unsigned char *errorCode, int crcFlag);
+
+/*
+ * Takes the next filter report from the port (sends nothing, consumes exactly one frame; 800 ms limit).
+ *   frameStatus  out, 1 byte, always written: 0xFF when no frame came or its code is not 0x3A/0xBA;
+ *                otherwise the frame's status byte.
+ *   filter       out: on result 1 the reported record. pointer[1] is written only when pointer[0] has
+ *                bit 7 set, and only the ceil(maskBitLength / 8) used mask bytes; the rest keeps its
+ *                contents. truncate is the report byte that recordLength marks as the record's last.
+ *                Untouched on result 0.
+ * Result 1 for a report with status 0x00 or 0x01 and a length byte above 8 whose fields lie inside the
+ * frame. Result 0 for any other status, a length byte of 8 or less, or a report whose pointer, mask or
+ * recordLength point past the frame (or a recordLength of 0).
+ */
+QUARN_API int QUARN_CALL UhfReadFilterByIndex(PortHandle port, unsigned char *frameStatus, FilterRecord *filter);
+
+/*
+ * Selects the filter whose index is the low byte of filterIndex.
+ *   filterOption  low byte sent, uninterpreted.
+ *   errorCode  out: as above; a reply echoing another code still reports its status byte.
+ * Result 1 on reply status 0x00 with the code sent echoed.
+ */
+QUARN_API int QUARN_CALL UhfSelectFilterByIndex(PortHandle port, int filterIndex, int filterOption,
+                                                unsigned char *errorCode, int crcFlag);
+
 /* @tags-filters */
 
 /* ---------------------------------------------------------------------------------------------------- */
 /* Antennas                                                                                              */
 /* ---------------------------------------------------------------------------------------------------- */
+
+/*
+ * Asks the reader for its antenna check result. One attempt, 800 ms limit; success is reply status 0.
+ *   antennaState  out, 1 byte: reply data byte 0, unchanged, on result 1; untouched on result 0.
+ */
+QUARN_API int QUARN_CALL UhfCheckANT(PortHandle port, unsigned char *antennaState, int crcFlag);
+
+/*
+ * Tells the reader which antenna to use: the low byte of antenna is sent as it is. One attempt, 800 ms
+ * limit; result 1 on reply status 0.
+ */
+QUARN_API int QUARN_CALL UhfChooseANT(PortHandle port, int antenna, int crcFlag);
+
+/*
+ * Multi-antenna operation: the requests of UhfStartInventory and UhfStartReadDataFromMultiTag, answered
+ * in antenna reply frames, whose marker byte 0xFE and antenna number stand before the code. The reader's
+ * multi-antenna setting is written with UhfSetMultiANT. The reader streams until UhfStopOperation; any
+ * other command sent meanwhile discards the frames not yet read. Antenna replies must be complete within
+ * their limit, not only begun.
+ *   antenna  out, 1 byte: the frame's antenna number, passed on unchanged.
+ */
+
+/*
+ * Starts an inventory: code 0x10, or 0x11 with the parameter byte param when the low byte of hasParam is
+ * nonzero. 800 ms limit, one attempt.
+ * Result 1 when the acknowledgement has the marker, the code 0x10 or 0x11 (either, whichever was sent;
+ * bits 7 and 5 ignored) and status bit 0 set (bit 7 not looked at).
+ */
+QUARN_API int QUARN_CALL UhfStartInventoryForMultiAnt(PortHandle port, int hasParam, int param, int crcFlag);
+
+/*
+ * Takes the next tag report of a started inventory (sends nothing, consumes exactly one frame; 800 ms).
+ *   antenna          out: see above.
+ *   tagRecordLength  out, 1 byte: the record's size, 2 to 64.
+ *   tagRecord        out, 64 bytes: the tag's record (PC word and EPC).
+ * Result 1 with all three written for a report with the marker, code 0x10 or 0x11 (bits 7 and 5 ignored),
+ * status bits 7 and 0 clear and the whole record inside the frame; result 0 with nothing written otherwise.
+ */
+QUARN_API int QUARN_CALL UhfReadInventoryFromMultiAnt(PortHandle port, unsigned char *antenna,
+                                                      unsigned char *tagRecordLength, unsigned char *tagRecord);
+
+/*
+ * Starts a multi-tag read: arguments and request as UhfStartReadDataFromMultiTag, byte for byte.
+ * 800 ms limit (not 10000), one attempt.
+ * Result 1 when the acknowledgement has the marker, echoes the code sent and has status 0x01 exactly.
+ */
+QUARN_API int QUARN_CALL UhfStartReadDataForMultiAnt(PortHandle port, const unsigned char *accessPassword, int bank,
+                                                     const unsigned char *wordPtr, int wordCount, int readOptions,
+                                                     const unsigned char *optionParams, int crcFlag);
+
+/*
+ * Takes the next data frame of a started multi-antenna read (sends nothing, consumes exactly one frame;
+ * 10000 ms). The marker byte is not looked at; the code must be 0x26 or 0xA6.
+ *   antenna  out: see above; written together with the other outputs.
+ *   frameStatus, dataLength, data, secondDataLength, secondData, tagRecord, tagRecordLength: as for
+ *   UhfGetDataFromMultiTag, with the same buffer sizes (data and secondData: the largest block the
+ *   configured read can produce, never more than 2038 bytes; tagRecord 64 bytes).
+ * Results as UhfGetDataFromMultiTag: 1 with everything written for a whole data frame; 1 with nothing
+ * written, antenna included, for a status other than 0x00 and 0x01; 0 with nothing written otherwise.
+ */
+QUARN_API int QUARN_CALL UhfGetDataFromMultiAnt(PortHandle port, unsigned char *antenna, unsigned char *frameStatus,
+                                                unsigned char *dataLength, unsigned char *data,
+                                                unsigned char *secondDataLength, unsigned char *secondData,
+                                                unsigned char *tagRecord, unsigned char *tagRecordLength);
 
 /* @antenna */
 
@@ -145,11 +713,171 @@ QUARN_API int QUARN_CALL UhfReaderDisconnect(PortHandle *portHandleRef, int rese
 /* Firmware update                                                                                       */
 /* ---------------------------------------------------------------------------------------------------- */
 
+/*
+ * Opens the serial port named portName as UhfOpenPort does and asks the reader to start a firmware update.
+ * The caller then sends UhfUpdateSendRN32, UhfUpdateSendSize, UhfUpdateSendData (as often as the image
+ * needs) and UhfUpdateCommit, and closes the port with UhfClosePort. The library keeps no update state and
+ * does not enforce that order; it relates none of the values to one another.
+ *   portHandleOut  out: the caller's PortHandle variable; written on every path (QUARN_INVALID_PORT when
+ *                  the baud selection is refused or the port does not open).
+ *   portName       the port name, as for UhfOpenPort.
+ *   status         out, 1 byte: 0 on success; the reply's status byte when the reader refuses or the reply
+ *                  echoes another code; unchanged when the port does not open, the baud selection is
+ *                  refused, nothing valid arrives in time, or a successful reply lacks its 4 data bytes.
+ *   initValue      out, 32-bit integer: on success only, the reply's 4 data bytes in the order they arrived
+ *                  (data byte 0 at the lowest address, so the least significant byte on little-endian
+ *                  hosts).
+ *   portOptions    bits 1 to 3 select the baud rate as for UhfOpenPort; bit 0 set selects CRC mode for the
+ *                  start command.
+ * Result 1: status 0 and initValue written. Result 0 otherwise. A refused baud selection (0x08 and above)
+ * is found before anything is opened: nothing is sent and nothing needs closing. Once the port has opened
+ * it stays open whatever the reader answers; close it with UhfClosePort.
+ */
+QUARN_API int QUARN_CALL UhfUpdateInit(PortHandle *portHandleOut, const char *portName, unsigned char *status,
+                                       int *initValue, int portOptions);
+
+/*
+ * Sends the 4 bytes rn32[0..3] unchanged, in memory order (code 0x54).
+ *   status  out, 1 byte: 0 on success; the reply's status byte when the reader refuses (any nonzero value)
+ *           or the reply echoes another code; unchanged when nothing valid arrives in time.
+ * Result 1 when the reply echoes the code and its status is 0; otherwise 0.
+ */
+QUARN_API int QUARN_CALL UhfUpdateSendRN32(PortHandle port, const unsigned char *rn32, unsigned char *status,
+                                           int crcFlag);
+
+/*
+ * Sends the 4 size bytes size[0..3] unchanged, in memory order (code 0x56). Note that status comes before
+ * size. status and the result as for UhfUpdateSendRN32. Waits up to 8 s for the reply.
+ */
+QUARN_API int QUARN_CALL UhfUpdateSendSize(PortHandle port, unsigned char *status, const unsigned char *size,
+                                           int crcFlag);
+
+/*
+ * Sends one block of image data (code 0x57): the low bytes of prefix1 and prefix2, then blockLength bytes
+ * of block. The frame takes the two-byte length form when it is long. Waits up to 8 s for the reply.
+ *   blockLength  0 to 2041 in plain mode, 0 to 2039 in CRC mode (the room of one frame). Any other value,
+ *                negative included, returns 0 before anything is sent, with status unchanged.
+ *   block        blockLength bytes; not read when blockLength is 0.
+ * status and the result as for UhfUpdateSendRN32.
+ */
+QUARN_API int QUARN_CALL UhfUpdateSendData(PortHandle port, unsigned char *status, int prefix1, int prefix2,
+                                           int blockLength, const unsigned char *block, int crcFlag);
+
+/* Ends the update (code 0x58). status and the result as for UhfUpdateSendRN32. */
+QUARN_API int QUARN_CALL UhfUpdateCommit(PortHandle port, unsigned char *status, int crcFlag);
+
 /* @update */
 
 /* ---------------------------------------------------------------------------------------------------- */
 /* Secure access module, SR data                                                                         */
 /* ---------------------------------------------------------------------------------------------------- */
+
+/*
+ * Passes one short-form command APDU to the reader's secure access module and returns the SAM's response.
+ *   apdu            the APDU: CLA INS P1 P2, then Le (case 2) or Lc, Lc data bytes and an optional Le
+ *                   (cases 3 and 4). Sent unchanged.
+ *   apduLength      its length; only the low byte counts. The case follows from it and apdu[4] (n):
+ *                   4 case 1; 5 case 2 (Le = apdu[4]); n + 5 case 3; n + 6 case 4 (Le = the last byte).
+ *                   Any other length, and any APDU longer than 125 bytes (123 in CRC mode, whose frame
+ *                   length would no longer fit one length byte), returns 0 with nothing sent or written.
+ *                   An Le of 0 asks for no response data.
+ *   response        out, Le bytes (at most 255): the SAM's response data.
+ *   responseLength  out, int: Le, written in cases 2 and 4 before anything is sent, so also when the call
+ *                   then fails; never written in cases 1 and 3.
+ *   sw1, sw2        out, 1 byte each: the SAM's status word, which follows the Le response bytes.
+ *   status          out, 1 byte: the reply's status byte as soon as a reply frame has arrived (also when it
+ *                   echoes another code), then 0 on success. Unchanged when nothing valid arrives in time.
+ * A reply status with bit 7 clear is success: response, sw1 and sw2 are written, status 0, result 1.
+ * Status 0x81 (the SAM refused): response, sw1 and sw2 are still written, status 0x81, result 0.
+ * Any other status with bit 7 set: only status is written, result 0. A reply too short to hold the Le
+ * response bytes and the status word writes nothing but status and returns 0. A response long enough to
+ * need the two-byte length form is read at that form's positions.
+ */
+QUARN_API int QUARN_CALL UhfSetSAM(PortHandle port, const unsigned char *apdu, int apduLength,
+                                   unsigned char *response, int *responseLength, unsigned char *sw1,
+                                   unsigned char *sw2, unsigned char *status, int crcFlag);
+
+/*
+ * Passes one command APDU to the SAM whose information goes into the reader's SR A (code 0x44). apdu and
+ * apduLength as for UhfSetSAM, under the same refusals. Only the SAM's status word comes back:
+ *   sw1, sw2  out, 1 byte each: reply data bytes 0 and 1, whatever Le the APDU asks for.
+ *   status    out, 1 byte: as for UhfSetSAM.
+ * The reply rule of UhfSetSAM applies: bit 7 clear is success (result 1), 0x81 writes sw1 and sw2 and
+ * returns 0, any other status with bit 7 set writes only status.
+ */
+QUARN_API int QUARN_CALL UhfGetInfoSAMtoSRA(PortHandle port, const unsigned char *apdu, int apduLength,
+                                            unsigned char *sw1, unsigned char *sw2, unsigned char *status,
+                                            int crcFlag);
+
+/* The same as UhfGetInfoSAMtoSRA for the reader's SR B (code 0x45). */
+QUARN_API int QUARN_CALL UhfGetInfoSAMtoSRB(PortHandle port, const unsigned char *apdu, int apduLength,
+                                            unsigned char *sw1, unsigned char *sw2, unsigned char *status,
+                                            int crcFlag);
+
+/*
+ * Reads 80 bytes of the reader's SR information.
+ *   srSelect  its low byte is sent unchanged.
+ *   srData    out, 80 bytes: written on success only, from a reply that carries all 80.
+ *   status    out, 1 byte: 0 on success; the reply's status byte when it is not 0 or the reply echoes
+ *             another code; unchanged when nothing valid arrives in time or the reply holds fewer than
+ *             80 data bytes.
+ * Result 1 when the reply echoes the code, its status is 0 and it carries 80 data bytes; otherwise 0.
+ */
+QUARN_API int QUARN_CALL UhfGetSR(PortHandle port, int srSelect, unsigned char *srData, unsigned char *status,
+                                  int crcFlag);
+
+/*
+ * Switches the power of the reader's PSAM.
+ *   psamSelect    low byte 1 or 2; powerState: low byte 0 or 1. Any other value returns 0 with nothing sent.
+ *   answer        out, 255 bytes: the data the reader reports with its answer (reply status 0x01).
+ *   answerLength  out, 1 byte: the number of bytes placed in answer, written with it.
+ * Reply status 0x00: success, nothing written, result 1. Status 0x01: success with data; answer and
+ * answerLength are written and the result is 1, except that a reply carrying more than 255 data bytes
+ * returns 0 with nothing written. Any other status, a reply that echoes another code, or nothing valid
+ * in time: result 0, nothing written. The reply is read in whichever length form it arrives.
+ */
+QUARN_API int QUARN_CALL UhfSetPsamPowerOnOrOff(PortHandle port, int psamSelect, int powerState,
+                                                unsigned char *answer, unsigned char *answerLength, int crcFlag);
+
+/*
+ * Tells the reader to write its SR data into the tag whose record is epc (code 0x70).
+ *   accessPassword  4 bytes, sent as given.
+ *   bank            memory bank code, low byte sent unchanged.
+ *   wordPtr         1 or 2 bytes: the EBV word pointer; byte 1 is sent only when byte 0 has bit 7 set.
+ *   srParam1..4     low bytes sent unchanged, in this order (in the frame all four come before the record).
+ *   epc             the tag's record: PC word then EPC, ((epc[0] >> 3) + 1) x 2 bytes (2 to 64).
+ *   errorCode       out, 1 byte: the reader's error code after an error reply that carries one, else 0xFF.
+ *   writeStatus     out, 1 byte: 0x00 written; 0x81 failed with an error code (any reply status with bits
+ *                   7 and 0 set); 0x82 failed without one; 0x80 no usable reply (nothing in time, a wrong
+ *                   echoed code, another status, or a reply too short for its form).
+ *   writtenWordCount out, 1 byte: words the reader reports as written before a failure; 0 after success
+ *                   and with no usable reply.
+ * errorCode, writeStatus and writtenWordCount are written on every path. Result 1 only for writeStatus 0x00.
+ */
+QUARN_API int QUARN_CALL UhfWriteSRtoTagByEPC(PortHandle port, const unsigned char *accessPassword, int bank,
+                                              const unsigned char *wordPtr, int srParam1,
+                                              const unsigned char *epc, int srParam2, int srParam3,
+                                              int srParam4, unsigned char *errorCode,
+                                              unsigned char *writeStatus, unsigned char *writtenWordCount,
+                                              int crcFlag);
+
+/*
+ * Tells the reader to write its SR data into the single tag in the field (code 0x71). accessPassword,
+ * bank, wordPtr, srParam1..4, errorCode, writeStatus and writtenWordCount as for UhfWriteSRtoTagByEPC,
+ * except that writeStatus 0x81 comes from reply status 0x81 alone (0x83 and the like are no usable reply).
+ *   tagRecord        out, 255 bytes: after success the reply's data (the count its length byte gives);
+ *                    after writeStatus 0x81 or 0x82 the answering tag's record, whose size the caller
+ *                    takes from its first byte as ((tagRecord[0] >> 3) + 1) x 2. Unchanged otherwise.
+ *   tagRecordLength  out, 1 byte: the number of bytes placed in tagRecord, written on success only.
+ * A success reply whose length byte announces more data than arrived (or is below 3, or 5 in CRC mode)
+ * counts as no usable reply. Result 1 only for writeStatus 0x00.
+ */
+QUARN_API int QUARN_CALL UhfWriteSRtoTagSingle(PortHandle port, const unsigned char *accessPassword, int bank,
+                                               const unsigned char *wordPtr, int srParam1, int srParam2,
+                                               int srParam3, int srParam4, unsigned char *tagRecord,
+                                               unsigned char *tagRecordLength, unsigned char *errorCode,
+                                               unsigned char *writeStatus, unsigned char *writtenWordCount,
+                                               int crcFlag);
 
 /* @sam */
 

@@ -1,11 +1,14 @@
 #pragma once
 // The tag record (PC word, high byte first, then the EPC) and the EBV word pointer, as every tag
-// family sends and receives them.
+// family sends and receives them, and the reply rule that every tag operation shares.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "link/command_frame.h"
+#include "link/exchange.h"
+#include "link/reply_view.h"
+#include "quarn_api.h"
 
 namespace quarn::tags {
 
@@ -26,5 +29,39 @@ inline void AppendWordPointer(link::CommandFrame& frame, const uint8_t* wordPtr)
 inline void AppendTagRecord(link::CommandFrame& frame, const uint8_t* epc) {
   frame.Bytes(epc, TagRecordSize(epc[0]));
 }
+
+// The address of tag memory as every memory command begins: the 4 password bytes in the order given,
+// the bank's low byte, then the word pointer.
+inline void AppendMemoryAddress(link::CommandFrame& frame, const uint8_t* accessPassword, uint32_t bank,
+                                const uint8_t* wordPtr) {
+  frame.Bytes(accessPassword, 4).Byte(bank);
+  AppendWordPointer(frame, wordPtr);
+}
+
+// The record that starts at reply data byte dataIndex, or nullptr when its first byte, or any of the
+// bytes that first byte announces, lies past the reply data. Its size is TagRecordSize(record[0]).
+const uint8_t* FindTagRecord(const link::ReplyView& reply, size_t dataIndex);
+
+// Copies a record found by FindTagRecord into the caller's buffer (at most 64 bytes) and returns its size.
+size_t StoreTagRecord(const uint8_t* record, uint8_t* tagRecord);
+
+// FindTagRecord then StoreTagRecord: false, with tagRecord and tagRecordLength untouched, when the reply
+// does not hold the whole record. tagRecordLength may be nullptr for the exports that report no length.
+bool CopyTagRecord(const link::ReplyView& reply, size_t dataIndex, uint8_t* tagRecord, uint8_t* tagRecordLength);
+
+// The reply of a tag operation (read, write, erase, lock, kill) under the bit-7 rule.
+struct TagReply {
+  bool succeeded;     // the echoed code is the code sent and status bit 7 is clear
+  uint8_t errorCode;  // the reader's error code when the status has bits 7 and 0 set, else kNoErrorCode
+};
+
+// Checks the echoed code against codeSent and applies the bit-7 rule. A status with bits 7 and 0 set
+// whose error code byte is missing reports kNoErrorCode, like a reply without a code.
+TagReply CheckTagReply(const link::ReplyView& reply, uint8_t codeSent);
+
+// Finishes and sends the command, receives its reply and applies CheckTagReply at the positions of
+// layout. errorCode is written on every path: kNoErrorCode unless the reply carried the reader's code.
+bool ExchangeTagCommand(PortHandle port, link::CommandFrame& frame, link::ReceivedFrame& reply,
+                        link::ReplyLayout layout, uint8_t* errorCode);
 
 }  // namespace quarn::tags

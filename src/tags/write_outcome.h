@@ -1,7 +1,11 @@
 #pragma once
-// How a block write or an SR write ended, as reported through writeStatus.
+// How a block write or an SR write ended, as reported through writeStatus, errorCode and
+// writtenWordCount, and the decoding of the reply that tells it.
 
+#include <cstddef>
 #include <cstdint>
+
+#include "link/reply_view.h"
 
 namespace quarn::tags {
 
@@ -9,5 +13,43 @@ inline constexpr uint8_t kWrittenInFull = 0x00;
 inline constexpr uint8_t kNoUsableReply = 0x80;
 inline constexpr uint8_t kFailedWithErrorCode = 0x81;
 inline constexpr uint8_t kFailedWithoutErrorCode = 0x82;
+
+// Bytes of a reply, or nullptr when they did not all arrive.
+struct ReplyBytes {
+  const uint8_t* bytes;
+  size_t count;
+};
+
+// The data of a single-tag write success, counted by the reply's length byte less 3 (plain mode) or 5
+// (CRC mode), on one byte as the reader sends it. A length byte that announces more than arrived (or
+// that wraps below 3 or 5) gives nullptr; the caller still bounds the copy by its own buffer.
+ReplyBytes SingleTagWriteData(const link::ReplyView& reply, bool crcMode);
+
+// Which statuses make the first error form: the ByEPC writes take every status with bits 7 and 0 set
+// (0x81, 0x83, ... 0xFF), the single-tag writes 0x81 alone. The second form is 0x82 in both.
+enum class WriteReplyForm { kByEpc, kSingleTag };
+
+struct WriteOutcome {
+  uint8_t writeStatus;
+  uint8_t errorCode;
+  uint8_t writtenWordCount;
+  // Single-tag form, inside the reply: after success the data the length byte counts, after an error
+  // form the answering tag's record (TagRecordSize of its first byte). Empty otherwise.
+  ReplyBytes tagBytes;
+};
+
+// No reply, a wrong echoed code, a status of no known form, or a reply too short for its form.
+WriteOutcome NoUsableWriteReply();
+
+// Classifies a received reply. An error form missing its error code, its written-word count or (single
+// tag) any byte of the tag's record counts as no usable reply, so nothing is copied from outside the
+// reply.
+WriteOutcome DecodeWriteOutcome(const link::ReplyView& reply, uint8_t codeSent, WriteReplyForm form);
+
+inline bool WrittenInFull(const WriteOutcome& outcome) { return outcome.writeStatus == kWrittenInFull; }
+
+// Writes the three one-byte out-parameters, on every path.
+void StoreWriteOutcome(const WriteOutcome& outcome, uint8_t* errorCode, uint8_t* writeStatus,
+                       uint8_t* writtenWordCount);
 
 }  // namespace quarn::tags

@@ -1,0 +1,39 @@
+#include "antenna/multi_antenna.h"
+#include "quarn_api.h"
+
+using quarn::tags::DataFrameOutputs;
+using quarn::tags::MultiTagReadRequest;
+
+extern "C" {
+
+QUARN_API int QUARN_CALL UhfStartInventoryForMultiAnt(PortHandle port, int hasParam, int param, int crcFlag) {
+  return quarn::antenna::StartInventoryForMultiAnt(port, static_cast<uint32_t>(hasParam), static_cast<uint32_t>(param),
+                                                   static_cast<uint32_t>(crcFlag))
+             ? 1
+             : 0;
+}
+
+QUARN_API int QUARN_CALL UhfReadInventoryFromMultiAnt(PortHandle port, unsigned char* antenna,
+                                                      unsigned char* tagRecordLength, unsigned char* tagRecord) {
+  return quarn::antenna::ReadInventoryFromMultiAnt(port, antenna, tagRecordLength, tagRecord) ? 1 : 0;
+}
+
+QUARN_API int QUARN_CALL UhfStartReadDataForMultiAnt(PortHandle port, const unsigned char* accessPassword, int bank,
+                                                     const unsigned char* wordPtr, int wordCount, int readOptions,
+                                                     const unsigned char* optionParams, int crcFlag) {
+  const MultiTagReadRequest request = {accessPassword, static_cast<uint32_t>(bank), wordPtr,
+                                       static_cast<uint32_t>(wordCount), static_cast<uint32_t>(readOptions),
+                                       optionParams};
+  return quarn::antenna::StartReadDataForMultiAnt(port, request, static_cast<uint32_t>(crcFlag)) ? 1 : 0;
+}
+
+QUARN_API int QUARN_CALL UhfGetDataFromMultiAnt(PortHandle port, unsigned char* antenna, unsigned char* frameStatus,
+                                                unsigned char* dataLength, unsigned char* data,
+                                                unsigned char* secondDataLength, unsigned char* secondData,
+                                                unsigned char* tagRecord, unsigned char* tagRecordLength) {
+  const DataFrameOutputs outputs = {frameStatus, dataLength,  data, secondDataLength,
+                                    secondData,  tagRecord, tagRecordLength};
+  return quarn::antenna::GetDataFromMultiAnt(port, antenna, outputs) ? 1 : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,23 @@
+#include "quarn_api.h"
+#include "tags/inventory.h"
+
+namespace {
+uint32_t Arg(int value) { return static_cast<uint32_t>(value); }
+}  // namespace
+
+extern "C" {
+
+QUARN_API int QUARN_CALL UhfStartInventory(PortHandle port, int hasParam, int param, int crcFlag) {
+  return quarn::tags::StartInventory(port, Arg(hasParam), Arg(param), Arg(crcFlag)) ? 1 : 0;
+}
+
+QUARN_API int QUARN_CALL UhfReadInventory(PortHandle port, unsigned char* tagRecordLength, unsigned char* tagRecord) {
+  return quarn::tags::ReadInventory(port, tagRecordLength, tagRecord) ? 1 : 0;
+}
+
+QUARN_API int QUARN_CALL UhfInventorySingleTag(PortHandle port, unsigned char* tagRecordLength,
+                                               unsigned char* tagRecord, int crcFlag) {
+  return quarn::tags::InventorySingleTag(port, tagRecordLength, tagRecord, Arg(crcFlag)) ? 1 : 0;
+}
+
+}  // extern "C"

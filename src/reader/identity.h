@@ -1,0 +1,20 @@
+#pragma once
+// The reader's version bytes and unique identifier, copied as the reader sends them.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "quarn_api.h"
+
+namespace quarn::reader {
+
+inline constexpr size_t kVersionBlock1Size = 6;
+inline constexpr size_t kVersionBlock2Size = 3;
+inline constexpr size_t kReaderUidSize = 12;
+
+// Any status with bit 7 clear; both blocks written on success only.
+bool GetVersion(PortHandle port, uint8_t* versionBlock1, uint8_t* versionBlock2, uint32_t crcFlag);
+// Status 0 only; readerUid written on success only.
+bool GetReaderUid(PortHandle port, uint8_t* readerUid, uint32_t crcFlag);
+
+}  // namespace quarn::reader

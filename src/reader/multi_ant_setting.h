@@ -1,0 +1,16 @@
+#pragma once
+// The reader's multi-antenna setting: one register byte that the multi-antenna operations depend on.
+
+#include <cstdint>
+
+#include "quarn_api.h"
+
+namespace quarn::reader {
+
+inline constexpr uint32_t kMultiAntSettingAddress = 0x124;
+
+// Register writes and reads of that one byte; the register errorCode is not passed on.
+bool SetMultiAntSetting(PortHandle port, const uint8_t* multiAntSetting, uint32_t crcFlag);
+bool GetMultiAntSetting(PortHandle port, uint8_t* multiAntSetting, uint32_t crcFlag);
+
+}  // namespace quarn::reader

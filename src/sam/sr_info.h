@@ -1,0 +1,16 @@
+#pragma once
+// Reading the reader's SR information.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "quarn_api.h"
+
+namespace quarn::sam {
+
+inline constexpr size_t kSrInfoSize = 80;
+
+// srData receives kSrInfoSize bytes, and only from a reply that holds all of them.
+bool GetSr(PortHandle port, uint32_t srSelect, uint8_t* srData, uint8_t* status, uint32_t crcFlag);
+
+}  // namespace quarn::sam

@@ -1,0 +1,67 @@
+#include "sam/sr_write.h"
+
+#include <cstring>
+
+#include "link/command_frame.h"
+#include "link/command_table.h"
+#include "link/exchange.h"
+#include "tags/tag_record.h"
+#include "tags/write_outcome.h"
+
+namespace quarn::sam {
+
+namespace {
+
+using link::CommandFrame;
+using tags::WriteOutcome;
+using tags::WriteReplyForm;
+
+constexpr size_t kAccessPasswordSize = 4;
+
+void AppendSrWrite(CommandFrame& frame, const SrWriteRequest& request) {
+  frame.Bytes(request.accessPassword, kAccessPasswordSize).Byte(request.bank);
+  tags::AppendWordPointer(frame, request.wordPtr);
+  for (const uint32_t srParam : request.srParams) frame.Byte(srParam);
+}
+
+// One exchange; a frame that does not go out, or a reply that does not come, is no usable reply.
+WriteOutcome ExchangeSrWrite(PortHandle port, CommandFrame& frame, WriteReplyForm form) {
+  link::ReceivedFrame reply;
+  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) return tags::NoUsableWriteReply();
+  return tags::DecodeWriteOutcome(reply.View(), frame.code(), form);
+}
+
+void Store(const WriteOutcome& outcome, const SrWriteOutputs& outputs) {
+  tags::StoreWriteOutcome(outcome, outputs.errorCode, outputs.writeStatus, outputs.writtenWordCount);
+}
+
+}  // namespace
+
+bool WriteSrToTagByEpc(PortHandle port, const SrWriteRequest& request, const uint8_t* epc,
+                       const SrWriteOutputs& outputs, uint32_t crcFlag) {
+  CommandFrame frame(link::commands::kWriteSrToTagByEpc, crcFlag);
+  AppendSrWrite(frame, request);
+  tags::AppendTagRecord(frame, epc);
+  const WriteOutcome outcome = ExchangeSrWrite(port, frame, WriteReplyForm::kByEpc);
+  Store(outcome, outputs);
+  return tags::WrittenInFull(outcome);
+}
+
+bool WriteSrToTagSingle(PortHandle port, const SrWriteRequest& request, uint8_t* tagRecord, uint8_t* tagRecordLength,
+                        const SrWriteOutputs& outputs, uint32_t crcFlag) {
+  CommandFrame frame(link::commands::kWriteSrToTagSingle, crcFlag);
+  AppendSrWrite(frame, request);
+  const WriteOutcome outcome = ExchangeSrWrite(port, frame, WriteReplyForm::kSingleTag);
+  Store(outcome, outputs);
+  // The decoded bytes lie wholly inside the reply (the data of a success, the record after an error) and
+  // never exceed the caller's buffer.
+  const size_t count = outcome.tagBytes.count;
+  if (outcome.tagBytes.bytes != nullptr && count > 0 && count <= kMaxSrTagDataSize) {
+    std::memcpy(tagRecord, outcome.tagBytes.bytes, count);
+  }
+  // Only a success tells the size; after an error the caller sizes the record from its first byte.
+  if (tags::WrittenInFull(outcome)) *tagRecordLength = static_cast<uint8_t>(count);
+  return tags::WrittenInFull(outcome);
+}
+
+}  // namespace quarn::sam

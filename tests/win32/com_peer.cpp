@@ -1,0 +1,230 @@
+// The reader's side of the COM port for the Windows ring: a pseudo-terminal whose slave path the wine
+// prefix maps to COMn. It reads the command frames the library writes and answers each with the scripted
+// reply of the first remaining step whose request matches byte for byte.
+//
+//   win32_com_peer --link PATH [--link PATH ...]
+//
+// Every PATH becomes a symbolic link to the slave (e.g. $WINEPREFIX/dosdevices/com5). Prints
+// "ready <slave>" once the links exist, one line per frame, and a summary on SIGTERM or SIGINT.
+// Exit status 1 when a frame matched no step or bytes arrived outside a frame.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "com_script.h"
+
+namespace {
+
+using quarn::win32ring::kComScript;
+using quarn::win32ring::kComStepCount;
+using quarn::win32ring::ParseHexBytes;
+
+constexpr uint8_t kHead = 0xAA;
+constexpr uint8_t kTail = 0x55;
+constexpr uint8_t kEscape = 0xFF;
+
+volatile sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
+std::string HexText(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  char digits[4];
+  for (uint8_t b : bytes) {
+    std::snprintf(digits, sizeof digits, "%s%02X", text.empty() ? "" : " ", b);
+    text += digits;
+  }
+  return text;
+}
+
+// Cuts the byte stream into wire frames, head to unescaped tail; bytes outside a frame are kept apart
+// so that the log shows them.
+class FrameSplitter {
+ public:
+  // Returns true when `value` completed a frame, which is then in frame().
+  bool Push(uint8_t value) {
+    if (!inFrame_) {
+      if (value != kHead) {
+        stray_.push_back(value);
+        return false;
+      }
+      inFrame_ = true;
+      escaped_ = false;
+      frame_.assign(1, value);
+      return false;
+    }
+    frame_.push_back(value);
+    if (escaped_) {
+      escaped_ = false;
+    } else if (value == kEscape) {
+      escaped_ = true;
+    } else if (value == kTail) {
+      inFrame_ = false;
+      return true;
+    } else if (value == kHead) {
+      // An unescaped head restarts the frame: what came before it was not a frame.
+      frame_.pop_back();
+      stray_.insert(stray_.end(), frame_.begin(), frame_.end());
+      frame_.assign(1, value);
+    }
+    return false;
+  }
+  const std::vector<uint8_t>& frame() const { return frame_; }
+  std::vector<uint8_t> TakeStray() {
+    std::vector<uint8_t> taken;
+    taken.swap(stray_);
+    return taken;
+  }
+
+ private:
+  bool inFrame_ = false;
+  bool escaped_ = false;
+  std::vector<uint8_t> frame_;
+  std::vector<uint8_t> stray_;
+};
+
+class ScriptedReader {
+ public:
+  explicit ScriptedReader(int master) : master_(master) {}
+
+  void Answer(const std::vector<uint8_t>& frame) {
+    for (size_t step = next_; step < kComStepCount; ++step) {
+      if (ParseHexBytes(kComScript[step].request) != frame) continue;
+      next_ = step + 1;
+      ++matched_;
+      const std::vector<uint8_t> reply = ParseHexBytes(kComScript[step].reply);
+      std::printf("step %zu %s: %s -> %s\n", step + 1, kComScript[step].exportName, HexText(frame).c_str(),
+                  reply.empty() ? "(silence)" : HexText(reply).c_str());
+      std::fflush(stdout);
+      WriteAll(reply);
+      return;
+    }
+    ++unexpected_;
+    std::printf("unexpected frame (no remaining step sends it): %s\n", HexText(frame).c_str());
+    std::fflush(stdout);
+  }
+
+  int matched() const { return matched_; }
+  int unexpected() const { return unexpected_; }
+
+ private:
+  void WriteAll(const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        std::printf("write to the pty failed: %s\n", std::strerror(errno));
+        return;
+      }
+      done += static_cast<size_t>(n);
+    }
+  }
+
+  int master_;
+  size_t next_ = 0;
+  int matched_ = 0;
+  int unexpected_ = 0;
+};
+
+// The slave stays open here as well, so the master never sees a hang-up between the test program's opens,
+// and it starts raw so that no byte is translated before the program configures the port.
+bool OpenPty(int* master, int* slave, std::string* slavePath) {
+  *master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (*master < 0 || grantpt(*master) != 0 || unlockpt(*master) != 0) return false;
+  const char* name = ptsname(*master);
+  if (name == nullptr) return false;
+  *slavePath = name;
+  *slave = open(name, O_RDWR | O_NOCTTY);
+  if (*slave < 0) return false;
+  termios settings{};
+  if (tcgetattr(*slave, &settings) != 0) return false;
+  cfmakeraw(&settings);
+  return tcsetattr(*slave, TCSANOW, &settings) == 0;
+}
+
+bool LinkTo(const std::string& target, const char* linkPath) {
+  unlink(linkPath);
+  if (symlink(target.c_str(), linkPath) == 0) return true;
+  std::printf("cannot link %s -> %s: %s\n", linkPath, target.c_str(), std::strerror(errno));
+  return false;
+}
+
+void InstallStopHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: poll must return so the loop can end
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<const char*> links;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--link") != 0) {
+      std::fprintf(stderr, "usage: %s --link PATH [--link PATH ...]\n", argv[0]);
+      return 2;
+    }
+    links.push_back(argv[i + 1]);
+  }
+  if (links.empty() || argc % 2 == 0) {
+    std::fprintf(stderr, "usage: %s --link PATH [--link PATH ...]\n", argv[0]);
+    return 2;
+  }
+  InstallStopHandlers();
+
+  int master = -1;
+  int slave = -1;
+  std::string slavePath;
+  if (!OpenPty(&master, &slave, &slavePath)) {
+    std::printf("cannot set up a pseudo-terminal: %s\n", std::strerror(errno));
+    return 2;
+  }
+  for (const char* link : links) {
+    if (!LinkTo(slavePath, link)) return 2;
+  }
+  std::printf("ready %s\n", slavePath.c_str());
+  std::fflush(stdout);
+
+  FrameSplitter splitter;
+  ScriptedReader reader(master);
+  int strayRuns = 0;
+  while (!stopRequested) {
+    pollfd watch{master, POLLIN, 0};
+    const int ready = poll(&watch, 1, 200);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0 || (watch.revents & POLLIN) == 0) continue;
+    uint8_t chunk[256];
+    const ssize_t n = read(master, chunk, sizeof chunk);
+    if (n <= 0) continue;
+    for (ssize_t i = 0; i < n; ++i) {
+      if (splitter.Push(chunk[i])) reader.Answer(splitter.frame());
+    }
+    const std::vector<uint8_t> stray = splitter.TakeStray();
+    if (!stray.empty()) {
+      ++strayRuns;
+      std::printf("bytes outside a frame: %s\n", HexText(stray).c_str());
+      std::fflush(stdout);
+    }
+  }
+
+  std::printf("%d of %zu steps answered, %d unexpected frames, %d runs of bytes outside a frame\n",
+              reader.matched(), kComStepCount, reader.unexpected(), strayRuns);
+  for (const char* link : links) unlink(link);
+  close(slave);
+  close(master);
+  return reader.unexpected() == 0 && strayRuns == 0 ? 0 : 1;
+}
