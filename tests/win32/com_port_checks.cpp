@@ -83,8 +83,7 @@ void CheckRefusedOpens(const PortExports& exports, const char* portName, Report&
   }
 }
 
-// Each case reopens the port, so each also proves that the close before it (or a refused open) left
-// nothing open.
+// Each case opens the port afresh: the configuration must not depend on what an earlier open left.
 void CheckBaudTable(const PortExports& exports, const char* portName, Report& report) {
   for (const BaudCase& c : kBaudCases) {
     PortHandle port = kHandleSentinel;
@@ -107,6 +106,27 @@ void CheckHighPortNumber(const PortExports& exports, const char* highPortName, R
   const PortHandle opened = port;
   report.Check(exports.disconnect(&port, 12345) == 1 && port == opened,
                "UhfReaderDisconnect must return 1 and keep the variable");
+}
+
+// Wine does not hold a serial device for the handle that opened it with share mode 0, so there a second
+// open succeeds whatever the library asks; Windows refuses it.
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+void CheckSecondOpenRefused(const PortExports& exports, const char* portName, Report& report) {
+  PortHandle second = kHandleSentinel;
+  const int result = exports.open(&second, portName, 0x06);
+  if (result == 1) exports.close(&second);
+  if (RunningUnderWine()) {
+    report.Note("second open of an open port: %s under wine, which does not enforce share mode 0 on devices",
+                result == 0 ? "refused" : "allowed");
+    return;
+  }
+  report.Check(result == 0 && second == INVALID_HANDLE_VALUE,
+               "a second UhfOpenPort(%s) while it is open = %d with handle %p; expected 0 and INVALID_HANDLE_VALUE",
+               portName, result, second);
 }
 
 // ---- The scripted exchanges, one function per step of kComScript, in the same order. ----
@@ -190,12 +210,7 @@ void CheckComPort(HMODULE dll, const char* portName, const char* highPortName, R
 
   PortHandle port = kHandleSentinel;
   if (!report.Check(exports.open(&port, portName, 0x06) == 1, "UhfOpenPort(%s, 115200) failed", portName)) return;
-  PortHandle second = kHandleSentinel;
-  const int secondResult = exports.open(&second, portName, 0x06);
-  report.Check(secondResult == 0 && second == INVALID_HANDLE_VALUE,
-               "a second UhfOpenPort(%s) while it is open = %d with handle %p; expected 0 and INVALID_HANDLE_VALUE",
-               portName, secondResult, second);
-  if (secondResult == 1) exports.close(&second);
+  CheckSecondOpenRefused(exports, portName, report);
 
   RunScript(dll, port, report);
   report.Check(exports.close(&port) == 1, "UhfClosePort after the exchanges must return 1");

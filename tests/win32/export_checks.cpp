@@ -77,6 +77,15 @@ class ProbeArguments {
   std::vector<uint8_t> scratch_;
 };
 
+// The three exports that leave the removal of their arguments to the caller; every other one is stdcall.
+// The header is checked against this, since the probe takes the convention from the header.
+bool IsCdeclByDesign(const char* name) {
+  for (const char* cdeclName : {"LockGenCode", "UhfCharToCString", "UhfCStringToChar"}) {
+    if (std::strcmp(name, cdeclName) == 0) return true;
+  }
+  return false;
+}
+
 void CheckOneConvention(const DefExport& entry, FARPROC function, Report& report) {
   const size_t argumentCount = std::strlen(entry.argumentKinds);
   if (!report.Check(argumentCount <= kMaxProbeArguments, "%s: %u arguments, more than the probe carries",
@@ -126,10 +135,14 @@ void CheckExportTable(HMODULE dll, Report& report) {
 void CheckCallingConventions(HMODULE dll, Report& report) {
   int probed = 0;
   for (const DefExport& entry : kDefExports) {
-    if (!report.Check(entry.argumentKinds != nullptr, "%s: exported by the .def but declared nowhere in quarn_api.h",
-                      entry.name)) {
+    if (!report.Check(entry.argumentKinds != nullptr,
+                      "%s: exported by the .def but declared nowhere in quarn_api.h", entry.name)) {
       continue;
     }
+    const bool cdeclByDesign = IsCdeclByDesign(entry.name);
+    report.Check((entry.convention == Convention::kCdecl) == cdeclByDesign, "%s: quarn_api.h declares it %s",
+                 entry.name,
+                 cdeclByDesign ? "QUARN_CALL, it must be QUARN_CDECL" : "QUARN_CDECL, it must be QUARN_CALL");
     const FARPROC function = ByName(dll, entry.name);
     if (function == nullptr) continue;  // already reported by the export table
     CheckOneConvention(entry, function, report);

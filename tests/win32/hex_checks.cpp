@@ -90,7 +90,8 @@ void CheckHexConversion(HMODULE dll, Report& report) {
                  result, c.result);
     report.Check(std::memcmp(bytes, c.bytes, static_cast<size_t>(c.byteCount)) == 0 &&
                      bytes[c.byteCount] == kByteSentinel,
-                 "UhfCStringToChar(\"%s\", %d) wrote %s", c.text, c.textLength, Printable(bytes, c.byteCount + 1).c_str());
+                 "UhfCStringToChar(\"%s\", %d) wrote %s", c.text, c.textLength,
+                 Printable(bytes, c.byteCount + 1).c_str());
   }
 }
 

@@ -62,7 +62,9 @@ void PurgeInput(PortHandle port) { PurgeComm(port, PURGE_RXCLEAR); }
 
 bool WriteByte(PortHandle port, uint8_t value) {
   DWORD written = 0;
-  return WriteFile(port, &value, 1, &written, nullptr) != 0;
+  // When the write time-out passes, WriteFile still succeeds but reports nothing written: the byte is
+  // lost, so the frame is, too.
+  return WriteFile(port, &value, 1, &written, nullptr) != 0 && written == 1;
 }
 
 ReadOutcome ReadByte(PortHandle port, uint8_t* value) {

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# The Windows ring: cross-builds Quarn_API.dll and the Windows test program for 32-bit and 64-bit
+# Windows, checks both export tables against the .def, and runs the program for both under wine with a
+# COM port that the wine prefix maps to a pseudo-terminal, the scripted peer behind it.
+#
+#   bash tests/win32/run_windows_ring.sh NATIVE_BUILD_DIR
+#
+# The cross builds go to build/win-i686 and build/win-x86_64, the wine prefix to build/win-wine, the
+# peer into NATIVE_BUILD_DIR/win32-ring. Without mingw-w64 or wine the ring is skipped with a message,
+# except when CI is set: then that is a failure.
+set -uo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: bash tests/win32/run_windows_ring.sh NATIVE_BUILD_DIR" >&2
+  exit 2
+fi
+started=$SECONDS
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+native=$(mkdir -p "$1" && cd "$1" && pwd)
+jobs=${QUARN_JOBS:-2}
+architectures=(i686 x86_64)
+
+say() { echo "windows ring: $*"; }
+
+# ---- Tools ----
+missing=()
+for tool in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine wineserver cmake c++; do
+  command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+done
+if [ ${#missing[@]} -ne 0 ]; then
+  install="dpkg --add-architecture i386 && apt-get update &&"
+  install+=" apt-get install g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64"
+  if [ -n "${CI:-}" ]; then
+    say "FAILED: missing ${missing[*]}; CI must run this ring: $install"
+    exit 1
+  fi
+  say "skipped: missing ${missing[*]}; install: $install"
+  exit 0
+fi
+
+# ---- Cross builds and export tables ----
+objdump_for() {
+  if command -v "$1-w64-mingw32-objdump" >/dev/null 2>&1; then echo "$1-w64-mingw32-objdump"; else echo objdump; fi
+}
+for arch in "${architectures[@]}"; do
+  dir=$repo/build/win-$arch
+  say "building $arch in $dir"
+  if ! cmake -S "$repo" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-$arch-w64-mingw32.cmake" \
+         -DCMAKE_BUILD_TYPE=Release >"$dir.configure.log" 2>&1; then
+    cat "$dir.configure.log"
+    say "FAILED: configuring $arch"
+    exit 1
+  fi
+  if ! cmake --build "$dir" -j "$jobs" --target quarn_dll_test; then
+    say "FAILED: building $arch"
+    exit 1
+  fi
+  if ! bash "$repo/tests/win32/check_dll_exports.sh" "$dir/Quarn_API.dll" "$repo/src/exports/Quarn_API.def" \
+         "$(objdump_for "$arch")"; then
+    say "FAILED: export table of the $arch DLL"
+    exit 1
+  fi
+done
+
+# ---- The scripted peer (Linux side) ----
+peer=$native/win32-ring/win32_com_peer
+peerSources=("$repo/tests/win32/com_peer.cpp" "$repo/tests/win32/com_script.h")
+if [ ! -x "$peer" ] || [ "${peerSources[0]}" -nt "$peer" ] || [ "${peerSources[1]}" -nt "$peer" ]; then
+  mkdir -p "$(dirname "$peer")"
+  if ! c++ -std=c++17 -O1 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -o "$peer" "${peerSources[0]}"; then
+    say "FAILED: building the scripted peer"
+    exit 1
+  fi
+fi
+
+# ---- Wine, headless, in a prefix of its own ----
+wineRoot=$repo/build/win-wine
+export WINEPREFIX=$wineRoot/prefix
+export WINEDEBUG=-all
+export DISPLAY=
+unset WAYLAND_DISPLAY
+# No Mono or Gecko installers: nothing here needs them, and they would wait for a display.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+wineLog=$wineRoot/wine.log
+mkdir -p "$wineRoot"
+: >"$wineLog"
+peerPid=
+peerLog=$wineRoot/peer.log
+links=("$WINEPREFIX/dosdevices/com5" "$WINEPREFIX/dosdevices/com12")
+
+stop_peer() {
+  if [ -n "$peerPid" ]; then
+    kill -TERM "$peerPid" 2>/dev/null
+    wait "$peerPid"
+    peerStatus=$?
+    peerPid=
+  fi
+}
+finish() {
+  stop_peer
+  wineserver -k >/dev/null 2>&1
+  rm -f "${links[@]}"
+}
+trap finish EXIT
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  say "creating the wine prefix $WINEPREFIX (the first start takes a while)"
+  rm -rf "$WINEPREFIX"
+  if ! timeout 150 wineboot -i >>"$wineLog" 2>&1 || ! timeout 60 wineserver -w >>"$wineLog" 2>&1; then
+    tail -20 "$wineLog"
+    say "FAILED: wineboot did not finish"
+    rm -rf "$WINEPREFIX"
+    exit 1
+  fi
+fi
+
+failed=()
+for arch in "${architectures[@]}"; do
+  : >"$peerLog"
+  "$peer" --link "${links[0]}" --link "${links[1]}" >"$peerLog" 2>&1 &
+  peerPid=$!
+  for _ in $(seq 50); do
+    grep -q '^ready' "$peerLog" && break
+    sleep 0.1
+  done
+  if ! grep -q '^ready' "$peerLog"; then
+    cat "$peerLog"
+    say "FAILED: the scripted peer did not start"
+    exit 1
+  fi
+
+  say "running the $arch test program under wine"
+  timeout 120 wine "$repo/build/win-$arch/quarn_dll_test.exe" COM5 COM12 2>>"$wineLog"
+  programStatus=$?
+  peerStatus=0
+  stop_peer
+  sed 's/^/  peer: /' "$peerLog"
+  if [ "$programStatus" -ne 0 ] || [ "$peerStatus" -ne 0 ]; then
+    [ "$programStatus" -ne 0 ] && [ "$programStatus" -ne 1 ] && tail -20 "$wineLog"
+    failed+=("$arch (program $programStatus, peer $peerStatus)")
+  fi
+done
+
+elapsed=$((SECONDS - started))
+if [ ${#failed[@]} -ne 0 ]; then
+  say "FAILED: ${failed[*]} after ${elapsed} s"
+  exit 1
+fi
+say "passed for ${architectures[*]} in ${elapsed} s"
