@@ -25,6 +25,9 @@ count_tests() {
       total=${BASH_REMATCH[2]}
       tests_passed=$((tests_passed + total - failures))
       tests_failed=$((tests_failed + failures))
+    elif [[ $line =~ ^[A-Za-z0-9-]+:\ ([0-9]+)\ checks,\ ([0-9]+)\ failed ]]; then
+      tests_passed=$((tests_passed + BASH_REMATCH[1] - BASH_REMATCH[2]))
+      tests_failed=$((tests_failed + BASH_REMATCH[2]))
     elif [[ $line =~ ^([A-Za-z-]+:\ )?([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
       tests_passed=$((tests_passed + BASH_REMATCH[2]))
       tests_failed=$((tests_failed + BASH_REMATCH[3]))
