@@ -11,11 +11,11 @@ constexpr size_t kCrcSize = 2;
 constexpr size_t kTailSize = 1;
 }  // namespace
 
-CommandFrame::CommandFrame(const CommandSpec& spec, uint32_t crcFlag, LengthForms forms)
-    : spec_(spec), crcMode_(IsCrcMode(crcFlag)), forms_(forms) {}
+CommandFrame::CommandFrame(const CommandSpec& definition, uint32_t crcFlag, LengthForms forms)
+    : definition_(definition), crcMode_(IsCrcMode(crcFlag)), forms_(forms) {}
 
 uint8_t CommandFrame::code() const {
-  return crcMode_ ? static_cast<uint8_t>(spec_.code | kCrcModeCodeBit) : spec_.code;
+  return crcMode_ ? static_cast<uint8_t>(definition_.code | kCrcModeCodeBit) : definition_.code;
 }
 
 CommandFrame& CommandFrame::Byte(uint32_t value) {

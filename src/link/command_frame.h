@@ -20,7 +20,7 @@ enum class LengthForms {
 
 class CommandFrame {
  public:
-  CommandFrame(const CommandSpec& spec, uint32_t crcFlag,
+  CommandFrame(const CommandSpec& definition, uint32_t crcFlag,
                LengthForms forms = LengthForms::kOneByteOnly);
 
   CommandFrame(const CommandFrame&) = delete;
@@ -40,7 +40,7 @@ class CommandFrame {
   size_t parameterCount() const { return parameterCount_; }
   bool overflowed() const { return overflowed_; }
 
-  const CommandSpec& spec() const { return spec_; }
+  const CommandSpec& definition() const { return definition_; }
   bool crcMode() const { return crcMode_; }
   // The code as it goes on the wire: bit 7 set in CRC mode.
   uint8_t code() const;
@@ -49,7 +49,7 @@ class CommandFrame {
   size_t size() const { return size_; }
 
  private:
-  const CommandSpec& spec_;
+  const CommandSpec& definition_;
   bool crcMode_;
   LengthForms forms_;
   size_t parameterCount_ = 0;

@@ -21,7 +21,7 @@ bool SendCommand(PortHandle port, const CommandFrame& command) {
 }
 
 bool ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply) {
-  return SendCommand(port, command) && reply.Receive(port, command.spec().receiver, command.spec().timeLimitMs);
+  return SendCommand(port, command) && reply.Receive(port, command.definition().receiver, command.definition().timeLimitMs);
 }
 
 }  // namespace quarn::link

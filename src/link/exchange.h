@@ -22,7 +22,7 @@ class ReceivedFrame {
 
   // Receives the next frame of the port. False with no complete, checked frame.
   bool Receive(PortHandle port, FrameKind kind, uint32_t timeLimitMs);
-  bool Receive(PortHandle port, const ReceiveSpec& spec) { return Receive(port, spec.receiver, spec.timeLimitMs); }
+  bool Receive(PortHandle port, const ReceiveSpec& receive) { return Receive(port, receive.receiver, receive.timeLimitMs); }
 
   // The received frame, read at the positions of layout. Only valid after a successful Receive.
   ReplyView View(ReplyLayout layout = ReplyLayout::kOneByteForm) const;

@@ -1,7 +1,6 @@
 #include "tags/read_memory.h"
 
 #include <cstring>
-#include <optional>
 
 #include "link/exchange.h"
 #include "link/status_rules.h"
@@ -17,7 +16,7 @@ constexpr uint8_t kWholeBankWordCount = 0;
 constexpr size_t kMaxLengthSize = 2;
 
 struct ReadRequest {
-  const link::CommandSpec& spec;
+  const link::CommandSpec& command;
   const uint8_t* accessPassword;
   uint32_t bank;
   const uint8_t* wordPtr;
@@ -28,7 +27,7 @@ struct ReadRequest {
 
 // Reads replies at the positions their own length field gives: a long read arrives in the two-byte form.
 bool ExchangeRead(PortHandle port, const ReadRequest& request, link::ReceivedFrame& reply, uint8_t* errorCode) {
-  link::CommandFrame frame(request.spec, request.crcFlag);
+  link::CommandFrame frame(request.command, request.crcFlag);
   AppendMemoryAddress(frame, request.accessPassword, request.bank, request.wordPtr);
   frame.Byte(request.wordCount);
   if (request.epc != nullptr) AppendTagRecord(frame, request.epc);

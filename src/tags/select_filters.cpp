@@ -52,9 +52,9 @@ bool ExchangeFilterCommand(PortHandle port, link::CommandFrame& frame, FilterRep
   return echoed && *status == rule.successStatus;
 }
 
-bool IndexCommand(PortHandle port, const link::CommandSpec& spec, uint32_t filterIndex, uint32_t filterOption,
+bool IndexCommand(PortHandle port, const link::CommandSpec& definition, uint32_t filterIndex, uint32_t filterOption,
                   FilterReplyRule rule, uint8_t* errorCode, uint32_t crcFlag) {
-  link::CommandFrame frame(spec, crcFlag);
+  link::CommandFrame frame(definition, crcFlag);
   frame.Byte(filterIndex).Byte(filterOption);
   return ExchangeFilterCommand(port, frame, rule, errorCode);
 }

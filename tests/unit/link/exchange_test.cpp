@@ -48,14 +48,14 @@ TEST(ExchangeCommand, RefusesAnUnfinishedFrame) {
 }
 
 TEST(ExchangeCommand, TheNoReplyPathEndsAfterOneEmptyReadWhateverTheLimit) {
-  for (const CommandSpec* spec : {&commands::kGetRegister, &commands::kGetPower, &commands::kReadDataByEpc}) {
+  for (const CommandSpec* definition : {&commands::kGetRegister, &commands::kGetPower, &commands::kReadDataByEpc}) {
     FakePort port;
-    CommandFrame command(*spec, 0);
+    CommandFrame command(*definition, 0);
     ASSERT_TRUE(command.Finish());
     ReceivedFrame reply;
     EXPECT_FALSE(ExchangeCommand(port.handle(), command, reply));
-    const uint32_t reads = (spec->timeLimitMs / FakePort::kReadTimeoutMs) + 1;
-    EXPECT_EQ(port.readCalls(), static_cast<int>(reads)) << int(spec->code);
+    const uint32_t reads = (definition->timeLimitMs / FakePort::kReadTimeoutMs) + 1;
+    EXPECT_EQ(port.readCalls(), static_cast<int>(reads)) << int(definition->code);
   }
 }
 
