@@ -14,14 +14,7 @@ namespace quarn::antenna {
 
 namespace {
 
-// Inventory replies come with the code of either start form, in either mode, and with bit 5 set or clear.
-constexpr uint8_t kInventoryCodeMask = 0x5F;
-
-bool IsInventoryCode(std::optional<uint8_t> code) {
-  if (!code.has_value()) return false;
-  const uint8_t masked = *code & kInventoryCodeMask;
-  return masked == link::commands::kStartInventory.code || masked == link::commands::kStartInventoryWithParameter.code;
-}
+bool IsInventoryCode(std::optional<uint8_t> code) { return code.has_value() && tags::IsInventoryCode(*code); }
 
 bool HasMarker(const link::ReplyView& view) { return view.Marker() == link::kAntennaMarker; }
 

@@ -11,18 +11,10 @@ namespace quarn::tags {
 
 namespace {
 
-// Tag reports come with the code of either start form, in either mode, and with bit 5 set or clear.
-constexpr uint8_t kReportCodeMask = 0x5F;
-
-bool IsReportCode(uint8_t code) {
-  const uint8_t masked = code & kReportCodeMask;
-  return masked == link::commands::kStartInventory.code || masked == link::commands::kStartInventoryWithParameter.code;
-}
-
 bool IsTagReport(const link::ReplyView& reply) {
   const std::optional<uint8_t> code = reply.Code();
   const std::optional<uint8_t> status = reply.Status();
-  return code && status && IsReportCode(*code) && link::IsInventoryReportStatus(*status);
+  return code && status && IsInventoryCode(*code) && link::IsInventoryReportStatus(*status);
 }
 
 }  // namespace
