@@ -167,9 +167,9 @@ QUARN_API int QUARN_CALL UhfGetRegister(PortHandle port, int registerAddress, in
  *   registerCount    the number of bytes to write, its low 16 bits sent; 0 or less sends no data bytes.
  *   registerData     in: registerCount bytes (not read when registerCount <= 0).
  *   errorCode        out, 1 byte: 0 on result 1; the status byte when it is not 0; 0xFF when the frame
- *                    would not fit the 2048-byte command buffer (nothing is then sent: at most 2037 data
- *                    bytes); untouched after a send failure, no reply in time, a frame error or a wrong
- *                    echoed code.
+ *                    would not fit the 2048-byte command buffer (nothing is then sent: at most 2039 data
+ *                    bytes in plain mode, 2037 in CRC mode); untouched after a send failure, no reply in
+ *                    time, a frame error or a wrong echoed code.
  * The command takes the two-byte length form when its one-byte count would exceed 127 (more than 121
  * data bytes in plain mode, 119 in CRC mode).
  */

@@ -197,6 +197,13 @@ TEST(SetRegister, AFrameBeyondTheCommandBufferIsNeverSent) {
   errorCode = kSentinel;
   EXPECT_EQ(UhfSetRegister(oneMore.handle(), 0, 2038, data.data(), &errorCode, 1), 0);
   EXPECT_TRUE(oneMore.written().empty());
+  FakePort plainFits;
+  plainFits.ReplyToNextCommand(StuffedFrame(ReplyFrame(0x31, {0x00})));
+  EXPECT_EQ(UhfSetRegister(plainFits.handle(), 0, 2039, data.data(), &errorCode, 0), 1);
+  EXPECT_EQ(plainFits.lastCommand().size(), 2048u);
+  FakePort plainOneMore;
+  EXPECT_EQ(UhfSetRegister(plainOneMore.handle(), 0, 2040, data.data(), &errorCode, 0), 0);
+  EXPECT_TRUE(plainOneMore.written().empty());
 }
 
 TEST(MultiAntSetting, ReadsAndWritesTheOneRegisterByte) {
