@@ -1,6 +1,7 @@
 // The reader's side of the COM port for the Windows ring: a pseudo-terminal whose slave path the wine
 // prefix maps to COMn. It reads the command frames the library writes and answers each with the scripted
-// reply of the first remaining step whose request matches byte for byte.
+// reply of the first remaining step whose request matches byte for byte, and streams the replies of the
+// receive-only steps that follow it.
 //
 //   win32_com_peer --link PATH [--link PATH ...]
 //
@@ -95,18 +96,26 @@ class FrameSplitter {
 
 class ScriptedReader {
  public:
-  explicit ScriptedReader(int master) : master_(master) {}
+  explicit ScriptedReader(int master) : master_(master) {
+    for (const auto& step : kComScript) {
+      if (!IsStreamed(step)) ++requestSteps_;
+    }
+  }
 
+  // Answers with the reply of the first remaining step that sends this frame, followed by the replies of
+  // the streamed steps right after it.
   void Answer(const std::vector<uint8_t>& frame) {
     for (size_t step = next_; step < kComStepCount; ++step) {
-      if (ParseHexBytes(kComScript[step].request) != frame) continue;
-      next_ = step + 1;
+      if (IsStreamed(kComScript[step]) || ParseHexBytes(kComScript[step].request) != frame) continue;
       ++matched_;
-      const std::vector<uint8_t> reply = ParseHexBytes(kComScript[step].reply);
-      std::printf("step %zu %s: %s -> %s\n", step + 1, kComScript[step].exportName, HexText(frame).c_str(),
-                  reply.empty() ? "(silence)" : HexText(reply).c_str());
-      std::fflush(stdout);
-      WriteAll(reply);
+      std::vector<uint8_t> burst = ParseHexBytes(kComScript[step].reply);
+      Log(step, HexText(frame).c_str(), burst);
+      for (next_ = step + 1; next_ < kComStepCount && IsStreamed(kComScript[next_]); ++next_) {
+        const std::vector<uint8_t> streamed = ParseHexBytes(kComScript[next_].reply);
+        Log(next_, "(streamed)", streamed);
+        burst.insert(burst.end(), streamed.begin(), streamed.end());
+      }
+      WriteAll(burst);
       return;
     }
     ++unexpected_;
@@ -115,9 +124,18 @@ class ScriptedReader {
   }
 
   int matched() const { return matched_; }
+  int requestSteps() const { return requestSteps_; }
   int unexpected() const { return unexpected_; }
 
  private:
+  static bool IsStreamed(const quarn::win32ring::ComStep& step) { return step.request[0] == '\0'; }
+
+  static void Log(size_t step, const char* request, const std::vector<uint8_t>& reply) {
+    std::printf("step %zu %s (%s): %s -> %s\n", step + 1, kComScript[step].exportName, kComScript[step].check,
+                request, reply.empty() ? "(silence)" : HexText(reply).c_str());
+    std::fflush(stdout);
+  }
+
   void WriteAll(const std::vector<uint8_t>& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -134,6 +152,7 @@ class ScriptedReader {
   int master_;
   size_t next_ = 0;
   int matched_ = 0;
+  int requestSteps_ = 0;
   int unexpected_ = 0;
 };
 
@@ -221,8 +240,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::printf("%d of %zu steps answered, %d unexpected frames, %d runs of bytes outside a frame\n",
-              reader.matched(), kComStepCount, reader.unexpected(), strayRuns);
+  std::printf("%d of %d requests answered, %d unexpected frames, %d runs of bytes outside a frame\n",
+              reader.matched(), reader.requestSteps(), reader.unexpected(), strayRuns);
   for (const char* link : links) unlink(link);
   close(slave);
   close(master);
