@@ -48,7 +48,10 @@ class Reception {
   bool Complete(size_t* frameLength) {
     buffer_[pos_] = kFrameTail;
     const size_t prefix = kind_ == FrameKind::kAntenna ? kAntennaPrefixSize : 0;
-    const size_t codePosition = (bodyLength_ <= kMaxOneByteLength ? 2 : 3) + prefix;
+    // The code follows the length field in the form the frame announces. Going by the body length instead
+    // would take the second length byte of a short two-byte-form frame for its code and skip the CRC.
+    const bool twoByteForm = (buffer_[kLengthPosition] & kTwoByteLengthFlag) != 0;
+    const size_t codePosition = (twoByteForm ? 3 : 2) + prefix;
     const bool crcMode = codePosition <= bodyLength_ && (buffer_[codePosition] & kCrcModeCodeBit) != 0;
     if (crcMode) {
       uint8_t crc[2];

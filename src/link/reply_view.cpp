@@ -26,12 +26,12 @@ size_t LayoutOffset(const uint8_t* frame, size_t frameLength, ReplyLayout layout
 }
 
 // Where the data end depends on the frame itself: the receiver told a CRC-mode frame by bit 7 of the
-// code at the position that its body length gives, and the two CRC bytes stand before the tail.
+// code behind the length field it announced, and the two CRC bytes stand before the tail.
 size_t DataEnd(const uint8_t* frame, size_t frameLength, FrameKind kind) {
   if (frameLength < 2) return 0;
   const size_t bodyLength = frameLength - 2;
   const size_t codePosition =
-      (bodyLength <= kMaxOneByteLength ? kOneByteCodePosition : kOneByteCodePosition + 1) + PrefixSize(kind);
+      (ReceivedTwoByteForm(frame, frameLength) ? kOneByteCodePosition + 1 : kOneByteCodePosition) + PrefixSize(kind);
   const bool crcMode = codePosition <= bodyLength && (frame[codePosition] & kCrcModeCodeBit) != 0;
   const size_t tail = frameLength - 1;
   return crcMode ? (tail >= kCrcSize ? tail - kCrcSize : 0) : tail;

@@ -24,13 +24,6 @@ void AppendSrWrite(CommandFrame& frame, const SrWriteRequest& request) {
   for (const uint32_t srParam : request.srParams) frame.Byte(srParam);
 }
 
-// One exchange; a frame that does not go out, or a reply that does not come, is no usable reply.
-WriteOutcome ExchangeSrWrite(PortHandle port, CommandFrame& frame, WriteReplyForm form) {
-  link::ReceivedFrame reply;
-  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) return tags::NoUsableWriteReply();
-  return tags::DecodeWriteOutcome(reply.View(), frame.code(), form);
-}
-
 void Store(const WriteOutcome& outcome, const SrWriteOutputs& outputs) {
   tags::StoreWriteOutcome(outcome, outputs.errorCode, outputs.writeStatus, outputs.writtenWordCount);
 }
@@ -42,7 +35,8 @@ bool WriteSrToTagByEpc(PortHandle port, const SrWriteRequest& request, const uin
   CommandFrame frame(link::commands::kWriteSrToTagByEpc, crcFlag);
   AppendSrWrite(frame, request);
   tags::AppendTagRecord(frame, epc);
-  const WriteOutcome outcome = ExchangeSrWrite(port, frame, WriteReplyForm::kByEpc);
+  link::ReceivedFrame reply;
+  const WriteOutcome outcome = tags::ExchangeWrite(port, frame, WriteReplyForm::kByEpc, reply);
   Store(outcome, outputs);
   return tags::WrittenInFull(outcome);
 }
@@ -51,7 +45,8 @@ bool WriteSrToTagSingle(PortHandle port, const SrWriteRequest& request, uint8_t*
                         const SrWriteOutputs& outputs, uint32_t crcFlag) {
   CommandFrame frame(link::commands::kWriteSrToTagSingle, crcFlag);
   AppendSrWrite(frame, request);
-  const WriteOutcome outcome = ExchangeSrWrite(port, frame, WriteReplyForm::kSingleTag);
+  link::ReceivedFrame reply;
+  const WriteOutcome outcome = tags::ExchangeWrite(port, frame, WriteReplyForm::kSingleTag, reply);
   Store(outcome, outputs);
   // The decoded bytes lie wholly inside the reply (the data of a success, the record after an error) and
   // never exceed the caller's buffer.

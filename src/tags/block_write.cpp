@@ -20,12 +20,6 @@ constexpr unsigned kEpcLengthShift = 3;
 // A new PC word and up to 255 EPC words, as the low byte of epcWordCount allows.
 constexpr size_t kEpcWriteDataSize = 2 + 2 * 255;
 
-WriteOutcome ExchangeBlockWrite(PortHandle port, link::CommandFrame& frame, WriteReplyForm form) {
-  link::ReceivedFrame reply;
-  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) return NoUsableWriteReply();
-  return DecodeWriteOutcome(reply.View(), frame.code(), form);
-}
-
 size_t WordsWritten(const WriteOutcome& outcome, uint8_t wordCount) {
   if (WrittenInFull(outcome)) return wordCount;
   // The reader's count cannot make the update read past the words the caller gave.
@@ -78,7 +72,8 @@ bool BlockWriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_
   link::CommandFrame frame(link::commands::kBlockWriteDataByEpc, crcFlag, link::LengthForms::kTwoByteWhenLong);
   AppendWrittenWords(frame, accessPassword, bank, wordPtr, wordCount, data);
   AppendTagRecord(frame, epc);
-  const WriteOutcome outcome = ExchangeBlockWrite(port, frame, WriteReplyForm::kByEpc);
+  link::ReceivedFrame reply;
+  const WriteOutcome outcome = ExchangeWrite(port, frame, WriteReplyForm::kByEpc, reply);
   StoreWriteOutcome(outcome, errorCode, writeStatus, writtenWordCount);
   UpdateNewTagRecord(newTagRecord, epc, bank, wordPtr, data, static_cast<uint8_t>(wordCount & 0xFF), outcome);
   return WrittenInFull(outcome);
@@ -89,7 +84,8 @@ bool BlockWriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, u
                                uint8_t* writeStatus, uint8_t* errorCode, uint8_t* writtenWordCount, uint32_t crcFlag) {
   link::CommandFrame frame(link::commands::kBlockWriteDataToSingleTag, crcFlag, link::LengthForms::kTwoByteWhenLong);
   AppendWrittenWords(frame, accessPassword, bank, wordPtr, wordCount, data);
-  const WriteOutcome outcome = ExchangeBlockWrite(port, frame, WriteReplyForm::kSingleTag);
+  link::ReceivedFrame reply;
+  const WriteOutcome outcome = ExchangeWrite(port, frame, WriteReplyForm::kSingleTag, reply);
   StoreWriteOutcome(outcome, errorCode, writeStatus, writtenWordCount);
   StoreSingleTagOutcome(outcome, tagRecord, tagRecordLength);
   return WrittenInFull(outcome);

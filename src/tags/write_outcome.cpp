@@ -82,4 +82,9 @@ void StoreWriteOutcome(const WriteOutcome& outcome, uint8_t* errorCode, uint8_t*
   *writtenWordCount = outcome.writtenWordCount;
 }
 
+WriteOutcome ExchangeWrite(PortHandle port, link::CommandFrame& frame, WriteReplyForm form, link::ReceivedFrame& reply) {
+  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) return NoUsableWriteReply();
+  return DecodeWriteOutcome(reply.View(), frame.code(), form);
+}
+
 }  // namespace quarn::tags

@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/command_frame.h"
+#include "link/exchange.h"
 #include "link/reply_view.h"
+#include "quarn_api.h"
 
 namespace quarn::tags {
 
@@ -45,6 +48,10 @@ WriteOutcome NoUsableWriteReply();
 // tag) any byte of the tag's record counts as no usable reply, so nothing is copied from outside the
 // reply.
 WriteOutcome DecodeWriteOutcome(const link::ReplyView& reply, uint8_t codeSent, WriteReplyForm form);
+
+// Finishes and exchanges a write command and classifies its reply. The outcome's tag bytes point into
+// reply, so the caller keeps reply alive for as long as it reads them.
+WriteOutcome ExchangeWrite(PortHandle port, link::CommandFrame& frame, WriteReplyForm form, link::ReceivedFrame& reply);
 
 inline bool WrittenInFull(const WriteOutcome& outcome) { return outcome.writeStatus == kWrittenInFull; }
 

@@ -1,9 +1,10 @@
 // The tool's own reading of what a person types: each case is a value a person would type and the
 // bytes the reader must then receive, or the refusal a mistyped value must get.
 
+#include "arguments.h"
+
 #include <gtest/gtest.h>
 
-#include "arguments.h"
 #include "quarn_api.h"
 
 namespace quarn::cli {
@@ -68,9 +69,9 @@ TEST(CliArguments, EpcBecomesTheTagRecordTheReaderMatches) {
   EXPECT_EQ(TagRecordFor("ABCD", "0C00"), (Bytes{0x0C, 0x00, 0xAB, 0xCD}));
   EXPECT_EQ(TagRecordFor("", ""), (Bytes{0x00, 0x00}));
 
-  EXPECT_THROW(TagRecordFor("ABC", ""), Failure);      // odd digits
-  EXPECT_THROW(TagRecordFor("ABCDEF", ""), Failure);   // not whole words
-  EXPECT_THROW(TagRecordFor("ABCD", "3000"), Failure);  // PC announces 6 words, EPC has 1
+  EXPECT_THROW(TagRecordFor("ABC", ""), Failure);                  // odd digits
+  EXPECT_THROW(TagRecordFor("ABCDEF", ""), Failure);               // not whole words
+  EXPECT_THROW(TagRecordFor("ABCD", "3000"), Failure);             // PC announces 6 words, EPC has 1
   EXPECT_THROW(TagRecordFor(std::string(128, 'A'), ""), Failure);  // 32 words
 }
 

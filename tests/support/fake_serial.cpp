@@ -138,7 +138,11 @@ int FakePort::Read(uint8_t* value) {
   ++readCalls_;
   const bool injected = CallFails() || readCalls_ == failRead_;
   if (readCalls_ == failRead_) faultFired_ = true;
-  if (injected || hungUp_) return -1;
+  // A failing read still takes time, so a receiver that hunts through failures meets its time limit.
+  if (injected || hungUp_) {
+    now_ += kFailedReadMs;
+    return -1;
+  }
   if (!input_.empty() && input_.front().at <= now_ + kReadTimeoutMs) {
     if (input_.front().at > now_) now_ = input_.front().at;
     *value = input_.front().value;

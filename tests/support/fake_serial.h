@@ -22,6 +22,8 @@ class FakePort {
  public:
   // The time-outs of the real port: a read that finds nothing waits this long before returning empty.
   static constexpr uint32_t kReadTimeoutMs = 3050;
+  // What a read that reports failure costs on the virtual clock.
+  static constexpr uint32_t kFailedReadMs = 1;
 
   FakePort();
   ~FakePort();

@@ -237,3 +237,17 @@ TEST(ReceiveAntennaFrame, ChecksTheCrcByTheCodeBehindMarkerAndAntenna) {
 
 }  // namespace
 }  // namespace quarn::link
+
+namespace quarn::link {
+namespace {
+
+TEST(ReceiveFrame, AHungUpPortEndsTheHuntAtTheTimeLimit) {
+  testing::FakePort port;
+  port.HangUp();
+  EXPECT_FALSE(Receive(port, Receiver::kFrame, 800).ok);
+  EXPECT_GT(port.now(), 800u);
+  EXPECT_EQ(port.readCalls(), 801);
+}
+
+}  // namespace
+}  // namespace quarn::link

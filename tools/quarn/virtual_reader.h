@@ -1,0 +1,26 @@
+#pragma once
+// The virtual reader inside the tool's own process, for --sim: it serves its reader model on a
+// pseudo-terminal from a background thread for as long as this object lives.
+
+#include <memory>
+#include <string>
+
+namespace quarn::cli {
+
+class VirtualReader {
+ public:
+  VirtualReader();
+  ~VirtualReader();
+  VirtualReader(const VirtualReader&) = delete;
+  VirtualReader& operator=(const VirtualReader&) = delete;
+
+  // Starts serving the reader a scenario file describes (the default field when empty); returns the
+  // terminal's path, which the tool then opens like a serial port.
+  std::string Start(const std::string& scenarioFile);
+
+ private:
+  struct Served;
+  std::unique_ptr<Served> served_;
+};
+
+}  // namespace quarn::cli
