@@ -73,11 +73,51 @@ run_sanitized() {
     ctest -j"$(nproc)" --output-on-failure --timeout 180 -L 'unit|wire')
 }
 
+build_threads() {
+  cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DQUARN_THREAD_SANITIZE=ON -DQUARN_BUILD_TOOLS=OFF >/dev/null &&
+    cmake --build build/tsan -j"$(nproc)" --target quarn_wire_tests
+}
+
+run_threads() {
+  TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/quarn_wire_tests --gtest_filter='Threads*:Soak*' --gtest_brief=1
+}
+
+build_fuzz() {
+  cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQUARN_FUZZ=ON -DQUARN_BUILD_SIM=OFF -DQUARN_BUILD_TOOLS=OFF >/dev/null &&
+    cmake --build build/fuzz -j"$(nproc)" --target receive_frame_fuzz export_reply_fuzz
+}
+
+# A bounded run of each target from its committed corpus; new inputs go to a scratch folder, and any
+# finding fails the ring.
+run_fuzz() {
+  local target status=0
+  for target in receive_frame export_reply; do
+    local scratch="build/fuzz/scratch/$target"
+    mkdir -p "$scratch"
+    local log="build/fuzz/scratch/$target.log"
+    if ! build/fuzz/fuzz/${target}_fuzz -max_total_time="${QUARN_FUZZ_SECONDS:-20}" -max_len=4200 \
+      -artifact_prefix="build/fuzz/scratch/$target-" -print_final_stats=1 "$scratch" "fuzz/corpus/$target" \
+      >"$log" 2>&1; then
+      status=1
+      tail -40 "$log"
+    fi
+    echo "$target: $(grep -E '^Done' "$log" || echo 'no run')"
+  done
+  return $status
+}
+
 ring "native build" build_native
 ring "unit and wire rings" run_ctest
 if [ "${QUARN_SKIP_SANITIZE:-}" = "" ]; then
   ring "sanitized build" build_sanitized
   ring "sanitized unit and wire rings" run_sanitized
+fi
+if [ "${QUARN_SKIP_FUZZ:-}" = "" ]; then
+  ring "thread-sanitized build" build_threads
+  ring "threads and soak under ThreadSanitizer" run_threads
+  ring "fuzz build" build_fuzz
+  ring "bounded fuzzing" run_fuzz
 fi
 if [ -f tests/win32/run_windows_ring.sh ]; then
   ring "windows ring" bash tests/win32/run_windows_ring.sh "$top/build/linux"
