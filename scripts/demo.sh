@@ -6,7 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh demo
 echo "building quarn and quarn-sim into build/demo ..."
 mkdir -p build/demo
 log=build/demo/build.log

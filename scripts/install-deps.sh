@@ -4,8 +4,12 @@
 # clang for the fuzzers and sanitizers. Run as root; does nothing for packages already there.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev googletest clang libclang-rt-14-dev
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 libcli11-dev nlohmann-json3-dev)
+# Usage: install-deps.sh [demo]   (demo: only what building the tool and the virtual reader needs)
+packages=(cmake g++ make libcli11-dev nlohmann-json3-dev)
+if [ "${1:-}" != "demo" ]; then
+  packages+=(libgtest-dev libgmock-dev googletest clang libclang-rt-14-dev
+             g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -25,10 +25,10 @@ inline const unsigned char kPointer0[1] = {0x00};
 // One tag in the field, so that the single-tag commands reach it.
 inline sim::Scenario OneTag(unsigned char first) {
   sim::Scenario scenario;
-  decltype(sim::Scenario::tags)::value_type spec;
-  spec.contents.epc = {first, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0xAA, 0xFF, 0x00};
-  for (size_t i = 0; i < 64; ++i) spec.contents.user.push_back(static_cast<uint8_t>(first + i));
-  scenario.tags.push_back(spec);
+  decltype(sim::Scenario::tags)::value_type tag;
+  tag.contents.epc = {first, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0xAA, 0xFF, 0x00};
+  for (size_t i = 0; i < 64; ++i) tag.contents.user.push_back(static_cast<uint8_t>(first + i));
+  scenario.tags.push_back(tag);
   return scenario;
 }
 
