@@ -1,10 +1,11 @@
 // The Windows test program: loads Quarn_API.dll from its own folder the way an application does and
 // checks what an application relies on.
 //
-//   quarn_dll_test.exe [COMn COMnn]
+//   quarn_dll_test.exe [COMn COMnn] [--sim COMs]
 //
 // With two port names (one port under a one-digit and a two-digit number, the scripted peer behind it)
-// it also runs the COM port checks. Exit status 0 when every check passed.
+// it also runs the COM port checks; with --sim, the checks against the virtual reader behind COMs.
+// Exit status 0 when every check passed.
 
 #include <windows.h>
 
@@ -28,6 +29,31 @@ HMODULE LoadBesideProgram(char* path, DWORD pathSize) {
   if (folderLength + sizeof kName > pathSize) return nullptr;
   std::memcpy(path + folderLength, kName, sizeof kName);
   return LoadLibraryA(path);
+}
+
+struct Arguments {
+  const char* portName = nullptr;
+  const char* highPortName = nullptr;
+  const char* simPortName = nullptr;
+};
+
+// The two port names by position, wherever --sim and its name stand among them.
+Arguments ParseArguments(int argc, char** argv) {
+  Arguments arguments;
+  const char* positional[2] = {nullptr, nullptr};
+  int count = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--sim") == 0 && i + 1 < argc) {
+      arguments.simPortName = argv[++i];
+    } else if (count < 2) {
+      positional[count++] = argv[i];
+    }
+  }
+  if (count == 2) {
+    arguments.portName = positional[0];
+    arguments.highPortName = positional[1];
+  }
+  return arguments;
 }
 
 }  // namespace
@@ -59,12 +85,21 @@ int main(int argc, char** argv) {
   quarn::win32ring::CheckHexConversion(dll, report);
   report.EndGroup();
 
-  if (argc >= 3) {
+  const Arguments arguments = ParseArguments(argc, argv);
+  if (arguments.portName != nullptr) {
     report.BeginGroup("COM port");
-    quarn::win32ring::CheckComPort(dll, argv[1], argv[2], report);
+    quarn::win32ring::CheckComPort(dll, arguments.portName, arguments.highPortName, report);
     report.EndGroup();
   } else {
     std::printf("[COM port] skipped: no port names given\n");
+  }
+
+  if (arguments.simPortName != nullptr) {
+    report.BeginGroup("virtual reader");
+    quarn::win32ring::CheckVirtualReader(dll, arguments.simPortName, report);
+    report.EndGroup();
+  } else {
+    std::printf("[virtual reader] skipped: no --sim port name given\n");
   }
 
   FreeLibrary(dll);

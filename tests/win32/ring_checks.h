@@ -20,6 +20,10 @@ void CheckHexConversion(HMODULE dll, Report& report);
 // highPortName names the same port under a number of two digits.
 void CheckComPort(HMODULE dll, const char* portName, const char* highPortName, Report& report);
 
+// Inventory, reads and writes by EPC against the virtual reader behind portName, whose field
+// sim_field.scenario describes.
+void CheckVirtualReader(HMODULE dll, const char* portName, Report& report);
+
 // A function of the DLL by name, typed as the public header declares it; null when it is not exported.
 template <typename Function>
 Function Lookup(HMODULE dll, const char* name) {

@@ -6,8 +6,10 @@
 #   bash tests/win32/run_windows_ring.sh NATIVE_BUILD_DIR
 #
 # The cross builds go to build/win-i686 and build/win-x86_64, the wine prefix to build/win-wine, the
-# peer into NATIVE_BUILD_DIR/win32-ring. Without mingw-w64 or wine the ring is skipped with a message,
-# except when CI is set: then that is a failure.
+# peer into NATIVE_BUILD_DIR/win32-ring. The virtual reader quarn-sim is built in NATIVE_BUILD_DIR
+# (configured there first when it is not yet) and serves COM7 with the field of sim_field.scenario.
+# Without mingw-w64 or wine the ring is skipped with a message, and without quarn-sim the virtual
+# reader group is, except when CI is set: then either is a failure.
 set -uo pipefail
 
 if [ $# -ne 1 ]; then
@@ -36,6 +38,35 @@ if [ ${#missing[@]} -ne 0 ]; then
   fi
   say "skipped: missing ${missing[*]}; install: $install"
   exit 0
+fi
+
+# ---- The virtual reader (Linux side) ----
+# Built before the cross builds, so that CI learns of a missing sim at once.
+sim=$native/sim/quarn-sim
+simBuildLog=$native/quarn-sim.build.log
+simMissing=
+if [ ! -f "$repo/sim/CMakeLists.txt" ]; then
+  simMissing="the sources in sim/ are not in this tree"
+else
+  say "building quarn-sim in $native"
+  : >"$simBuildLog"
+  if [ ! -f "$native/CMakeCache.txt" ] &&
+     ! cmake -S "$repo" -B "$native" -DCMAKE_BUILD_TYPE=Release -DQUARN_BUILD_TOOLS=OFF >>"$simBuildLog" 2>&1; then
+    simMissing="configuring $native failed"
+  elif ! cmake --build "$native" -j "$jobs" --target quarn-sim >>"$simBuildLog" 2>&1; then
+    simMissing="building the target quarn-sim in $native failed"
+  elif [ ! -x "$sim" ]; then
+    simMissing="the build left no $sim"
+  fi
+  [ -n "$simMissing" ] && tail -20 "$simBuildLog"
+fi
+if [ -n "$simMissing" ]; then
+  if [ -n "${CI:-}" ]; then
+    say "FAILED: no virtual reader: $simMissing (log: $simBuildLog); CI must run the virtual reader group"
+    exit 1
+  fi
+  say "the virtual reader group will be skipped: $simMissing (log: $simBuildLog)"
+  sim=
 fi
 
 # ---- Cross builds and export tables ----
@@ -87,6 +118,11 @@ mkdir -p "$wineRoot"
 peerPid=
 peerLog=$wineRoot/peer.log
 links=("$WINEPREFIX/dosdevices/com5" "$WINEPREFIX/dosdevices/com12")
+simPid=
+simPortName=COM7
+simLink=$WINEPREFIX/dosdevices/com7
+simOut=$wineRoot/sim.out
+simLog=$wineRoot/sim.log
 
 stop_peer() {
   if [ -n "$peerPid" ]; then
@@ -96,10 +132,38 @@ stop_peer() {
     peerPid=
   fi
 }
+stop_sim() {
+  if [ -n "$simPid" ]; then
+    kill -TERM "$simPid" 2>/dev/null
+    wait "$simPid"
+    simStatus=$?
+    simPid=
+  fi
+}
+# Starts quarn-sim with a fresh field and maps COM7 to the device path it prints first.
+start_sim() {
+  : >"$simOut"
+  "$sim" --scenario "$repo/tests/win32/sim_field.scenario" --trace >"$simOut" 2>"$simLog" &
+  simPid=$!
+  for _ in $(seq 50); do
+    [ "$(wc -l <"$simOut")" -ge 1 ] && break
+    kill -0 "$simPid" 2>/dev/null || break
+    sleep 0.1
+  done
+  local device
+  device=$(head -n 1 "$simOut")
+  if [ -z "$device" ] || [ ! -e "$device" ]; then
+    cat "$simLog"
+    say "FAILED: quarn-sim printed no device path"
+    return 1
+  fi
+  ln -sfn "$device" "$simLink"
+}
 finish() {
   stop_peer
+  stop_sim
   wineserver -k >/dev/null 2>&1
-  rm -f "${links[@]}"
+  rm -f "${links[@]}" "$simLink"
 }
 trap finish EXIT
 
@@ -129,15 +193,24 @@ for arch in "${architectures[@]}"; do
     exit 1
   fi
 
+  simArguments=()
+  if [ -n "$sim" ]; then
+    start_sim || exit 1
+    simArguments=(--sim "$simPortName")
+  fi
+
   say "running the $arch test program under wine"
-  timeout 120 wine "$repo/build/win-$arch/quarn_dll_test.exe" COM5 COM12 2>>"$wineLog"
+  timeout 120 wine "$repo/build/win-$arch/quarn_dll_test.exe" COM5 COM12 "${simArguments[@]}" 2>>"$wineLog"
   programStatus=$?
   peerStatus=0
+  simStatus=0
   stop_peer
+  stop_sim
   sed 's/^/  peer: /' "$peerLog"
-  if [ "$programStatus" -ne 0 ] || [ "$peerStatus" -ne 0 ]; then
+  if [ "$programStatus" -ne 0 ] || [ "$peerStatus" -ne 0 ] || [ "$simStatus" -ne 0 ]; then
     [ "$programStatus" -ne 0 ] && [ "$programStatus" -ne 1 ] && tail -20 "$wineLog"
-    failed+=("$arch (program $programStatus, peer $peerStatus)")
+    [ -n "$sim" ] && tail -40 "$simLog" | sed 's/^/  quarn-sim: /'
+    failed+=("$arch (program $programStatus, peer $peerStatus, quarn-sim $simStatus)")
   fi
 done
 
@@ -146,4 +219,8 @@ if [ ${#failed[@]} -ne 0 ]; then
   say "FAILED: ${failed[*]} after ${elapsed} s"
   exit 1
 fi
-say "passed for ${architectures[*]} in ${elapsed} s"
+if [ -n "$sim" ]; then
+  say "passed for ${architectures[*]} in ${elapsed} s"
+else
+  say "passed for ${architectures[*]} in ${elapsed} s, without the virtual reader group ($simMissing)"
+fi
