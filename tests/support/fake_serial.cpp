@@ -91,26 +91,8 @@ bool FakePort::CallFails() {
 }
 
 void FakePort::TrackCommand(uint8_t value) {
-  if (!inFrame_) {
-    if (value != 0xAA) return;
-    inFrame_ = true;
-    escaped_ = false;
-    current_.assign(1, value);
-    return;
-  }
-  if (escaped_) {
-    current_.push_back(value);
-    escaped_ = false;
-    return;
-  }
-  if (value == 0xFF) {
-    escaped_ = true;
-    return;
-  }
-  current_.push_back(value);
-  if (value != 0x55) return;
-  commands_.push_back(current_);
-  inFrame_ = false;
+  if (!unstuffer_.Take(value)) return;
+  commands_.push_back(unstuffer_.frame());
   if (replies_.empty()) return;
   Reply reply = replies_.front();
   replies_.pop_front();

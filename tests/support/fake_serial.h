@@ -109,9 +109,7 @@ class FakePort {
   std::deque<Reply> replies_;
   Bytes written_;
   std::vector<Bytes> commands_;
-  Bytes current_;
-  bool inFrame_ = false;
-  bool escaped_ = false;
+  CommandUnstuffer unstuffer_;
   int purges_ = 0;
   int readCalls_ = 0;
   int writeCalls_ = 0;

@@ -82,27 +82,9 @@ void PtyPeer::Take(uint8_t value) {
   Bytes answer;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!inFrame_) {
-      if (value != 0xAA) return;
-      inFrame_ = true;
-      escaped_ = false;
-      current_.assign(1, value);
-      return;
-    }
-    if (escaped_) {
-      current_.push_back(value);
-      escaped_ = false;
-      return;
-    }
-    if (value == 0xFF) {
-      escaped_ = true;
-      return;
-    }
-    current_.push_back(value);
-    if (value != 0x55) return;
-    inFrame_ = false;
-    commands_.push_back(current_);
-    if (responder_) answer = responder_(current_);
+    if (!unstuffer_.Take(value)) return;
+    commands_.push_back(unstuffer_.frame());
+    if (responder_) answer = responder_(unstuffer_.frame());
   }
   changed_.notify_all();
   if (!answer.empty()) Send(answer);

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "reference_frames.h"
+
 namespace quarn::testing {
 
 class PtyPeer {
@@ -49,9 +51,7 @@ class PtyPeer {
   std::condition_variable changed_;
   Responder responder_;
   std::vector<Bytes> commands_;
-  Bytes current_;
-  bool inFrame_ = false;
-  bool escaped_ = false;
+  CommandUnstuffer unstuffer_;
   std::thread reader_;
 };
 

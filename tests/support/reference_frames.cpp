@@ -72,4 +72,44 @@ Bytes Join(std::initializer_list<Bytes> parts) {
   return joined;
 }
 
+Bytes CrcForm(const Bytes& plain) {
+  Bytes body{static_cast<uint8_t>(plain[1] + 2), static_cast<uint8_t>(plain[2] | 0x80)};
+  body.insert(body.end(), plain.begin() + 3, plain.end() - 1);
+  return Join({{0xAA}, body, ReferenceCrc(body), {0x55}});
+}
+
+Bytes CountingRecord(uint8_t firstByte) {
+  Bytes record{firstByte};
+  const size_t size = ((firstByte >> 3) + 1) * 2;
+  for (size_t i = 1; i < size; ++i) record.push_back(static_cast<uint8_t>(0x40 + i));
+  return record;
+}
+
+Bytes LengthPrefixed(const Bytes& bytes) {
+  return Join({{static_cast<uint8_t>(bytes.size() >> 8), static_cast<uint8_t>(bytes.size())}, bytes});
+}
+
+bool CommandUnstuffer::Take(uint8_t value) {
+  if (!inFrame_) {
+    if (value != 0xAA) return false;
+    inFrame_ = true;
+    escaped_ = false;
+    current_.assign(1, value);
+    return false;
+  }
+  if (escaped_) {
+    current_.push_back(value);
+    escaped_ = false;
+    return false;
+  }
+  if (value == 0xFF) {
+    escaped_ = true;
+    return false;
+  }
+  current_.push_back(value);
+  if (value != 0x55) return false;
+  inFrame_ = false;
+  return true;
+}
+
 }  // namespace quarn::testing

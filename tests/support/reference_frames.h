@@ -26,5 +26,25 @@ Bytes WireReply(uint8_t code, const Bytes& payload);
 Bytes ReferenceCrc(const Bytes& bytes);
 // Concatenation.
 Bytes Join(std::initializer_list<Bytes> parts);
+// The CRC-mode form of a plain one-byte-form frame: code bit 7, two more in the length, the CRC before the
+// tail.
+Bytes CrcForm(const Bytes& plain);
+// A tag record with the given first byte, as long as that byte says, its later bytes counting up from 0x41.
+Bytes CountingRecord(uint8_t firstByte);
+// bytes behind their count, two bytes high first, as data blocks travel.
+Bytes LengthPrefixed(const Bytes& bytes);
+
+// Gathers the unstuffed command frames out of the bytes a library writes, as a reader would.
+class CommandUnstuffer {
+ public:
+  // Takes one written byte; true when it completed a frame, which frame() then holds, head to tail.
+  bool Take(uint8_t value);
+  const Bytes& frame() const { return current_; }
+
+ private:
+  Bytes current_;
+  bool inFrame_ = false;
+  bool escaped_ = false;
+};
 
 }  // namespace quarn::testing

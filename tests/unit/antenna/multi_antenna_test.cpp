@@ -12,6 +12,9 @@
 namespace {
 
 using quarn::testing::Bytes;
+using quarn::testing::CrcForm;
+using quarn::testing::CountingRecord;
+using quarn::testing::LengthPrefixed;
 using quarn::testing::FakePort;
 using quarn::testing::Join;
 using quarn::testing::ReferenceCrc;
@@ -45,23 +48,6 @@ Bytes AntennaFrame(uint8_t marker, uint8_t antenna, uint8_t code, const Bytes& p
 
 Bytes Wire(uint8_t antenna, uint8_t code, const Bytes& payload) {
   return StuffedFrame(AntennaFrame(kMarker, antenna, code, payload));
-}
-
-Bytes CrcForm(const Bytes& plain) {
-  Bytes body{static_cast<uint8_t>(plain[1] + 2), static_cast<uint8_t>(plain[2] | 0x80)};
-  body.insert(body.end(), plain.begin() + 3, plain.end() - 1);
-  return Join({{0xAA}, body, ReferenceCrc(body), {0x55}});
-}
-
-Bytes Record(uint8_t firstByte) {
-  Bytes record{firstByte};
-  const size_t size = ((firstByte >> 3) + 1) * 2;
-  for (size_t i = 1; i < size; ++i) record.push_back(static_cast<uint8_t>(0x40 + i));
-  return record;
-}
-
-Bytes Block(const Bytes& bytes) {
-  return Join({{static_cast<uint8_t>(bytes.size() >> 8), static_cast<uint8_t>(bytes.size())}, bytes});
 }
 
 bool Holds(const unsigned char* buffer, size_t size, const Bytes& expected) {
@@ -149,12 +135,12 @@ struct InventoryOutputs {
 TEST(MultiAntReport, GivesTheAntennaAndTheRecordFromByteSix) {
   for (uint8_t code : {0x10, 0x11, 0x30, 0x90, 0xB1}) {
     FakePort port;
-    port.Deliver(Wire(0x02, code, Join({{0x00}, Record(0x30), {0x77}})));
+    port.Deliver(Wire(0x02, code, Join({{0x00}, CountingRecord(0x30), {0x77}})));
     InventoryOutputs out;
     ASSERT_EQ(out.Read(port.handle()), 1) << int{code};
     EXPECT_EQ(out.antenna, 0x02);
     EXPECT_EQ(out.tagRecordLength, 14);
-    EXPECT_TRUE(Holds(out.tagRecord, sizeof out.tagRecord, Record(0x30))) << int{code};
+    EXPECT_TRUE(Holds(out.tagRecord, sizeof out.tagRecord, CountingRecord(0x30))) << int{code};
   }
 }
 
@@ -164,13 +150,13 @@ TEST(MultiAntReport, RefusedReportsWriteNothing) {
     Bytes frame;
   };
   const Case cases[] = {
-      {"marker", AntennaFrame(0x00, 0x02, 0x10, Join({{0x00}, Record(0x30)}))},
-      {"status 0x01", AntennaFrame(kMarker, 0x02, 0x10, Join({{0x01}, Record(0x30)}))},
-      {"status 0x80", AntennaFrame(kMarker, 0x02, 0x10, Join({{0x80}, Record(0x30)}))},
-      {"code", AntennaFrame(kMarker, 0x02, 0x12, Join({{0x00}, Record(0x30)}))},
+      {"marker", AntennaFrame(0x00, 0x02, 0x10, Join({{0x00}, CountingRecord(0x30)}))},
+      {"status 0x01", AntennaFrame(kMarker, 0x02, 0x10, Join({{0x01}, CountingRecord(0x30)}))},
+      {"status 0x80", AntennaFrame(kMarker, 0x02, 0x10, Join({{0x80}, CountingRecord(0x30)}))},
+      {"code", AntennaFrame(kMarker, 0x02, 0x12, Join({{0x00}, CountingRecord(0x30)}))},
       {"record cut short", AntennaFrame(kMarker, 0x02, 0x10, {0x00, 0x30, 0x00, 0x01})},
       {"no record", AntennaFrame(kMarker, 0x02, 0x10, {0x00})},
-      {"plain reply frame", ReplyFrame(0x10, Join({{0x00}, Record(0x30)}))},
+      {"plain reply frame", ReplyFrame(0x10, Join({{0x00}, CountingRecord(0x30)}))},
   };
   for (const Case& c : cases) {
     FakePort port;
@@ -188,7 +174,7 @@ TEST(MultiAntReport, RefusedReportsWriteNothing) {
 // The antenna receiver ends the reception at its limit in every state, not only while hunting.
 TEST(MultiAntReport, AReportCompletedAfter800MsIsRefused) {
   FakePort port;
-  port.Deliver(Wire(0x01, 0x10, Join({{0x00}, Record(0x00)})), 0, 900);
+  port.Deliver(Wire(0x01, 0x10, Join({{0x00}, CountingRecord(0x00)})), 0, 900);
   InventoryOutputs out;
   EXPECT_EQ(out.Read(port.handle()), 0);
   EXPECT_TRUE(out.Untouched());
@@ -196,8 +182,8 @@ TEST(MultiAntReport, AReportCompletedAfter800MsIsRefused) {
 
 TEST(MultiAntInventoryStream, ReportsNameTheirAntennasOneFrameAReadAndNothingIsSent) {
   FakePort port;
-  port.ReplyToNextCommand(Join({Wire(0x01, 0x10, {0x01}), Wire(0x01, 0x10, Join({{0x00}, Record(0x08)})),
-                                Wire(0x02, 0x10, Join({{0x00}, Record(0x30)}))}));
+  port.ReplyToNextCommand(Join({Wire(0x01, 0x10, {0x01}), Wire(0x01, 0x10, Join({{0x00}, CountingRecord(0x08)})),
+                                Wire(0x02, 0x10, Join({{0x00}, CountingRecord(0x30)}))}));
   ASSERT_EQ(UhfStartInventoryForMultiAnt(port.handle(), 0, 0, 0), 1);
   const int purges = port.purgeCount();
   InventoryOutputs first;
@@ -333,7 +319,7 @@ class MultiAntDataFrame : public ::testing::TestWithParam<Form> {
 };
 
 TEST_P(MultiAntDataFrame, OneBlockWithTheAntennaNumber) {
-  ASSERT_EQ(Receive(Join({{0x00}, Block({0x11, 0x22, 0x33, 0x44}), Record(0x30)})), 1);
+  ASSERT_EQ(Receive(Join({{0x00}, LengthPrefixed({0x11, 0x22, 0x33, 0x44}), CountingRecord(0x30)})), 1);
   EXPECT_EQ(out_.antenna, 0x03);
   EXPECT_EQ(out_.frameStatus, 0x00);
   EXPECT_TRUE(Holds(out_.dataLength, 2, {0x00, 0x04}));
@@ -341,22 +327,22 @@ TEST_P(MultiAntDataFrame, OneBlockWithTheAntennaNumber) {
   EXPECT_TRUE(Holds(out_.secondDataLength, 2, {}));
   EXPECT_TRUE(Holds(out_.secondData, sizeof out_.secondData, {}));
   EXPECT_EQ(out_.tagRecordLength, 14);
-  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, Record(0x30)));
+  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, CountingRecord(0x30)));
 }
 
 TEST_P(MultiAntDataFrame, TwoBlocksWithTheAntennaNumber) {
-  ASSERT_EQ(Receive(Join({{0x01}, Block({0xAA}), Block({0x55, 0xFF}), Record(0x08)})), 1);
+  ASSERT_EQ(Receive(Join({{0x01}, LengthPrefixed({0xAA}), LengthPrefixed({0x55, 0xFF}), CountingRecord(0x08)})), 1);
   EXPECT_EQ(out_.antenna, 0x03);
   EXPECT_EQ(out_.frameStatus, 0x01);
   EXPECT_TRUE(Holds(out_.dataLength, 2, {0x00, 0x01}));
   EXPECT_TRUE(Holds(out_.data, sizeof out_.data, {0xAA}));
   EXPECT_TRUE(Holds(out_.secondDataLength, 2, {0x00, 0x02}));
   EXPECT_TRUE(Holds(out_.secondData, sizeof out_.secondData, {0x55, 0xFF}));
-  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, Record(0x08)));
+  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, CountingRecord(0x08)));
 }
 
 TEST_P(MultiAntDataFrame, TheMarkerIsNotLookedAt) {
-  ASSERT_EQ(Receive(Join({{0x00}, Block({}), Record(0x00)}), 0x00), 1);
+  ASSERT_EQ(Receive(Join({{0x00}, LengthPrefixed({}), CountingRecord(0x00)}), 0x00), 1);
   EXPECT_EQ(out_.antenna, 0x03);
   EXPECT_TRUE(Holds(out_.dataLength, 2, {0x00, 0x00}));
   EXPECT_TRUE(Holds(out_.data, sizeof out_.data, {}));
@@ -364,7 +350,7 @@ TEST_P(MultiAntDataFrame, TheMarkerIsNotLookedAt) {
 
 TEST_P(MultiAntDataFrame, OtherStatusWritesNothingNotEvenTheAntenna) {
   for (uint8_t status : {0x02, 0x81}) {
-    EXPECT_EQ(Receive(Join({{status}, Block({0x11}), Record(0x00)})), 1) << int{status};
+    EXPECT_EQ(Receive(Join({{status}, LengthPrefixed({0x11}), CountingRecord(0x00)})), 1) << int{status};
     EXPECT_TRUE(out_.Untouched()) << int{status};
   }
 }
@@ -373,9 +359,9 @@ TEST_P(MultiAntDataFrame, FramesRunningPastTheirEndWriteNothing) {
   const Bytes payloads[] = {
       {},
       Join({{0x00}, {0x00, 0x03, 0x11}}),
-      Join({{0x00}, Block({0x11})}),
-      Join({{0x00}, Block({0x11}), {0x30, 0x00}}),
-      Join({{0x01}, Block({0x11}), {0x00, 0x09, 0x22}}),
+      Join({{0x00}, LengthPrefixed({0x11})}),
+      Join({{0x00}, LengthPrefixed({0x11}), {0x30, 0x00}}),
+      Join({{0x01}, LengthPrefixed({0x11}), {0x00, 0x09, 0x22}}),
   };
   for (const Bytes& payload : payloads) {
     EXPECT_EQ(Receive(payload), 0) << ::testing::PrintToString(payload);
@@ -397,7 +383,7 @@ TEST(MultiAntData, LongFramesDecodeOnePositionLaterInBothModes) {
   const Bytes second = Counting(140, 0x90);
   for (uint8_t code : {0x26, 0xA6}) {
     FakePort port;
-    port.Deliver(StuffedFrame(AntennaFrame(kMarker, 0x04, code, Join({{0x01}, Block(first), Block(second), Record(0x30)}))));
+    port.Deliver(StuffedFrame(AntennaFrame(kMarker, 0x04, code, Join({{0x01}, LengthPrefixed(first), LengthPrefixed(second), CountingRecord(0x30)}))));
     DataOutputs out;
     ASSERT_EQ(out.Get(port.handle()), 1) << int{code};
     EXPECT_EQ(out.antenna, 0x04);
@@ -406,16 +392,16 @@ TEST(MultiAntData, LongFramesDecodeOnePositionLaterInBothModes) {
     EXPECT_TRUE(Holds(out.data, sizeof out.data, first));
     EXPECT_TRUE(Holds(out.secondDataLength, 2, {0x00, 0x8C}));
     EXPECT_TRUE(Holds(out.secondData, sizeof out.secondData, second));
-    EXPECT_TRUE(Holds(out.tagRecord, sizeof out.tagRecord, Record(0x30)));
+    EXPECT_TRUE(Holds(out.tagRecord, sizeof out.tagRecord, CountingRecord(0x30)));
   }
 }
 
 TEST(MultiAntData, LongFramesRunningPastTheirEndWriteNothing) {
   const Bytes block = Counting(200, 0x00);
   const Bytes payloads[] = {
-      Join({{0x00}, {0x00, 0xC9}, block, Record(0x00)}),
-      Join({{0x01}, Block(block), {0x01, 0x00}, block}),
-      Join({{0x00}, Block(block), {0x30, 0x00}}),
+      Join({{0x00}, {0x00, 0xC9}, block, CountingRecord(0x00)}),
+      Join({{0x01}, LengthPrefixed(block), {0x01, 0x00}, block}),
+      Join({{0x00}, LengthPrefixed(block), {0x30, 0x00}}),
   };
   for (uint8_t code : {0x26, 0xA6}) {
     for (const Bytes& payload : payloads) {
@@ -430,9 +416,9 @@ TEST(MultiAntData, LongFramesRunningPastTheirEndWriteNothing) {
 
 TEST(MultiAntData, RefusesOtherCodesAndFramesWithoutThePrefix) {
   const Bytes frames[] = {
-      AntennaFrame(kMarker, 0x01, 0x13, Join({{0x00}, Block({0x11}), Record(0x00)})),
-      AntennaFrame(kMarker, 0x01, 0x25, Join({{0x00}, Block({0x11}), Record(0x00)})),
-      ReplyFrame(0x26, Join({{0x00}, Block({0x11}), Record(0x00)})),
+      AntennaFrame(kMarker, 0x01, 0x13, Join({{0x00}, LengthPrefixed({0x11}), CountingRecord(0x00)})),
+      AntennaFrame(kMarker, 0x01, 0x25, Join({{0x00}, LengthPrefixed({0x11}), CountingRecord(0x00)})),
+      ReplyFrame(0x26, Join({{0x00}, LengthPrefixed({0x11}), CountingRecord(0x00)})),
   };
   for (const Bytes& frame : frames) {
     FakePort port;
@@ -450,7 +436,7 @@ TEST(MultiAntData, WaitsUpToTheTagAccessLimit) {
   };
   for (const Case& c : {Case{9000, 1}, Case{10500, 0}}) {
     FakePort port;
-    port.Deliver(Wire(0x01, 0x26, Join({{0x00}, Block({0x11}), Record(0x00)})), 0, c.firstDelayMs);
+    port.Deliver(Wire(0x01, 0x26, Join({{0x00}, LengthPrefixed({0x11}), CountingRecord(0x00)})), 0, c.firstDelayMs);
     DataOutputs out;
     EXPECT_EQ(out.Get(port.handle()), c.expected) << c.firstDelayMs;
   }
@@ -458,9 +444,9 @@ TEST(MultiAntData, WaitsUpToTheTagAccessLimit) {
 
 TEST(MultiAntDataStream, EachReadConsumesOneFrameAndACommandDiscardsTheRest) {
   FakePort port;
-  port.ReplyToNextCommand(Join({Wire(0x01, 0x26, {0x01}), Wire(0x01, 0x26, Join({{0x00}, Block({0x01}), Record(0x00)})),
-                                Wire(0x02, 0x26, Join({{0x00}, Block({0x02}), Record(0x00)})),
-                                Wire(0x01, 0x26, Join({{0x00}, Block({0x03}), Record(0x00)}))}));
+  port.ReplyToNextCommand(Join({Wire(0x01, 0x26, {0x01}), Wire(0x01, 0x26, Join({{0x00}, LengthPrefixed({0x01}), CountingRecord(0x00)})),
+                                Wire(0x02, 0x26, Join({{0x00}, LengthPrefixed({0x02}), CountingRecord(0x00)})),
+                                Wire(0x01, 0x26, Join({{0x00}, LengthPrefixed({0x03}), CountingRecord(0x00)}))}));
   ASSERT_EQ(UhfStartReadDataForMultiAnt(port.handle(), kPassword, 3, kWordPtr, 1, 0, kOptions, 0), 1);
   DataOutputs first;
   ASSERT_EQ(first.Get(port.handle()), 1);

@@ -14,6 +14,7 @@
 namespace {
 
 using quarn::testing::Bytes;
+using quarn::testing::CrcForm;
 using quarn::testing::FakePort;
 using quarn::testing::Join;
 using quarn::testing::ReferenceCrc;
@@ -34,12 +35,6 @@ static_assert(offsetof(FilterRecord, pointer) == 5);
 static_assert(offsetof(FilterRecord, maskBitLength) == 7);
 static_assert(offsetof(FilterRecord, mask) == 8);
 static_assert(offsetof(FilterRecord, truncate) == 40);
-
-Bytes CrcForm(const Bytes& plain) {
-  Bytes body{static_cast<uint8_t>(plain[1] + 2), static_cast<uint8_t>(plain[2] | 0x80)};
-  body.insert(body.end(), plain.begin() + 3, plain.end() - 1);
-  return Join({{0xAA}, body, ReferenceCrc(body), {0x55}});
-}
 
 FilterRecord SentinelRecord() {
   FilterRecord record;

@@ -13,6 +13,9 @@
 namespace {
 
 using quarn::testing::Bytes;
+using quarn::testing::CrcForm;
+using quarn::testing::CountingRecord;
+using quarn::testing::LengthPrefixed;
 using quarn::testing::FakePort;
 using quarn::testing::Join;
 using quarn::testing::LongReplyFrame;
@@ -23,25 +26,6 @@ using quarn::testing::StuffedFrame;
 constexpr uint8_t kSentinel = 0xEE;
 
 const unsigned char kPassword[4] = {0x01, 0x02, 0x03, 0x04};
-
-// The CRC-mode form of a plain one-byte-form frame: code bit 7, two more length, the CRC before the tail.
-Bytes CrcForm(const Bytes& plain) {
-  Bytes body{static_cast<uint8_t>(plain[1] + 2), static_cast<uint8_t>(plain[2] | 0x80)};
-  body.insert(body.end(), plain.begin() + 3, plain.end() - 1);
-  return Join({{0xAA}, body, ReferenceCrc(body), {0x55}});
-}
-
-// A tag record of the given first byte, its later bytes counting up from 0x40.
-Bytes Record(uint8_t firstByte) {
-  Bytes record{firstByte};
-  const size_t size = ((firstByte >> 3) + 1) * 2;
-  for (size_t i = 1; i < size; ++i) record.push_back(static_cast<uint8_t>(0x40 + i));
-  return record;
-}
-
-Bytes Block(const Bytes& bytes) {
-  return Join({{static_cast<uint8_t>(bytes.size() >> 8), static_cast<uint8_t>(bytes.size())}, bytes});
-}
 
 Bytes Counting(size_t n, uint8_t from) {
   Bytes bytes(n);
@@ -231,29 +215,29 @@ class MultiTagDataFrame : public ::testing::TestWithParam<Envelope> {
 };
 
 TEST_P(MultiTagDataFrame, OneBlockLeavesTheSecondBlockUntouched) {
-  ASSERT_EQ(Receive(Join({{0x00}, Block({0x11, 0x22, 0x33, 0x44}), Record(0x30), {0x99, 0x98}})), 1);
+  ASSERT_EQ(Receive(Join({{0x00}, LengthPrefixed({0x11, 0x22, 0x33, 0x44}), CountingRecord(0x30), {0x99, 0x98}})), 1);
   EXPECT_EQ(out_.frameStatus, 0x00);
   EXPECT_TRUE(Holds(out_.dataLength, 2, {0x00, 0x04}));
   EXPECT_TRUE(Holds(out_.data, sizeof out_.data, {0x11, 0x22, 0x33, 0x44}));
   EXPECT_EQ(out_.tagRecordLength, 14);
-  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, Record(0x30)));
+  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, CountingRecord(0x30)));
   EXPECT_TRUE(Holds(out_.secondDataLength, 2, {}));
   EXPECT_TRUE(Holds(out_.secondData, sizeof out_.secondData, {}));
 }
 
 TEST_P(MultiTagDataFrame, TwoBlocksThenTheRecord) {
-  ASSERT_EQ(Receive(Join({{0x01}, Block({0xAA, 0xBB}), Block({0x01, 0x55, 0xFF}), Record(0x08)})), 1);
+  ASSERT_EQ(Receive(Join({{0x01}, LengthPrefixed({0xAA, 0xBB}), LengthPrefixed({0x01, 0x55, 0xFF}), CountingRecord(0x08)})), 1);
   EXPECT_EQ(out_.frameStatus, 0x01);
   EXPECT_TRUE(Holds(out_.dataLength, 2, {0x00, 0x02}));
   EXPECT_TRUE(Holds(out_.data, sizeof out_.data, {0xAA, 0xBB}));
   EXPECT_TRUE(Holds(out_.secondDataLength, 2, {0x00, 0x03}));
   EXPECT_TRUE(Holds(out_.secondData, sizeof out_.secondData, {0x01, 0x55, 0xFF}));
   EXPECT_EQ(out_.tagRecordLength, 4);
-  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, Record(0x08)));
+  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, CountingRecord(0x08)));
 }
 
 TEST_P(MultiTagDataFrame, EmptyBlocksWriteTheirLengthsAndCopyNothing) {
-  ASSERT_EQ(Receive(Join({{0x01}, Block({}), Block({}), Record(0x00)})), 1);
+  ASSERT_EQ(Receive(Join({{0x01}, LengthPrefixed({}), LengthPrefixed({}), CountingRecord(0x00)})), 1);
   EXPECT_TRUE(Holds(out_.dataLength, 2, {0x00, 0x00}));
   EXPECT_TRUE(Holds(out_.data, sizeof out_.data, {}));
   EXPECT_TRUE(Holds(out_.secondDataLength, 2, {0x00, 0x00}));
@@ -262,14 +246,14 @@ TEST_P(MultiTagDataFrame, EmptyBlocksWriteTheirLengthsAndCopyNothing) {
 }
 
 TEST_P(MultiTagDataFrame, LargestRecordIsCopiedWhole) {
-  ASSERT_EQ(Receive(Join({{0x00}, Block({0x01}), Record(0xFF)})), 1);
+  ASSERT_EQ(Receive(Join({{0x00}, LengthPrefixed({0x01}), CountingRecord(0xFF)})), 1);
   EXPECT_EQ(out_.tagRecordLength, 64);
-  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, Record(0xFF)));
+  EXPECT_TRUE(Holds(out_.tagRecord, sizeof out_.tagRecord, CountingRecord(0xFF)));
 }
 
 TEST_P(MultiTagDataFrame, OtherStatusConsumesTheFrameAndWritesNothing) {
   for (uint8_t status : {0x02, 0x81, 0x80, 0x10}) {
-    EXPECT_EQ(Receive(Join({{status}, Block({0x11, 0x22}), Record(0x30)})), 1) << int{status};
+    EXPECT_EQ(Receive(Join({{status}, LengthPrefixed({0x11, 0x22}), CountingRecord(0x30)})), 1) << int{status};
     EXPECT_TRUE(out_.Untouched()) << int{status};
     EXPECT_EQ(port_.pendingInput(), 0u);
   }
@@ -281,12 +265,12 @@ TEST_P(MultiTagDataFrame, FramesRunningPastTheirEndWriteNothing) {
       {},                                                      // no status byte
       {0x00, 0x00},                                            // half a length field
       Join({{0x00}, {0x00, 0x05, 0x11, 0x22, 0x33, 0x44}}),    // block one byte short
-      Join({{0x00}, Block({0x11, 0x22})}),                     // no record at all
-      Join({{0x00}, Block({0x11, 0x22}), {0x30, 0x00, 0x01}}),  // record shorter than its first byte says
-      Join({{0x01}, Block({0x11}), {0x00}}),                   // half a second length field
-      Join({{0x01}, Block({0x11}), {0x01, 0x00, 0x22}}),       // second block runs past the frame
-      Join({{0x01}, Block({0x11}), Block({0x22})}),            // two blocks, no record
-      Join({{0x00}, {0xFF, 0xFF}, Record(0x30)}),              // a length of 65535
+      Join({{0x00}, LengthPrefixed({0x11, 0x22})}),                     // no record at all
+      Join({{0x00}, LengthPrefixed({0x11, 0x22}), {0x30, 0x00, 0x01}}),  // record shorter than its first byte says
+      Join({{0x01}, LengthPrefixed({0x11}), {0x00}}),                   // half a second length field
+      Join({{0x01}, LengthPrefixed({0x11}), {0x01, 0x00, 0x22}}),       // second block runs past the frame
+      Join({{0x01}, LengthPrefixed({0x11}), LengthPrefixed({0x22})}),            // two blocks, no record
+      Join({{0x00}, {0xFF, 0xFF}, CountingRecord(0x30)}),              // a length of 65535
   };
   for (const Bytes& payload : payloads) {
     EXPECT_EQ(Receive(payload), 0) << ::testing::PrintToString(payload);
@@ -302,22 +286,22 @@ TEST(MultiTagData, LongFramesTakeTheTwoByteFormAndDecodeFromOnePositionOn) {
   Outputs out;
   const Bytes first = Counting(300, 0x00);
   const Bytes second = Counting(200, 0x80);
-  port.Deliver(StuffedFrame(ReplyFrame(0xA6, Join({{0x01}, Block(first), Block(second), Record(0x30)}))));
+  port.Deliver(StuffedFrame(ReplyFrame(0xA6, Join({{0x01}, LengthPrefixed(first), LengthPrefixed(second), CountingRecord(0x30)}))));
   ASSERT_EQ(out.Get(port.handle()), 1);
   EXPECT_TRUE(Holds(out.dataLength, 2, {0x01, 0x2C}));
   EXPECT_TRUE(Holds(out.data, sizeof out.data, first));
   EXPECT_TRUE(Holds(out.secondDataLength, 2, {0x00, 0xC8}));
   EXPECT_TRUE(Holds(out.secondData, sizeof out.secondData, second));
-  EXPECT_TRUE(Holds(out.tagRecord, sizeof out.tagRecord, Record(0x30)));
+  EXPECT_TRUE(Holds(out.tagRecord, sizeof out.tagRecord, CountingRecord(0x30)));
 }
 
 TEST(MultiTagData, LongFramesRunningPastTheirEndWriteNothing) {
   const Bytes block = Counting(200, 0x00);
   const Bytes payloads[] = {
       Join({{0x00}, {0x01, 0x2C}, block}),                              // 300 announced, 200 there
-      Join({{0x00}, Block(block)}),                                     // no record
-      Join({{0x00}, Block(block), {0xF8, 0x00, 0x01}}),                 // record shorter than announced
-      Join({{0x01}, Block(block), {0x00, 0xC9}, block, Record(0x00)}),  // second block one byte short
+      Join({{0x00}, LengthPrefixed(block)}),                                     // no record
+      Join({{0x00}, LengthPrefixed(block), {0xF8, 0x00, 0x01}}),                 // record shorter than announced
+      Join({{0x01}, LengthPrefixed(block), {0x00, 0xC9}, block, CountingRecord(0x00)}),  // second block one byte short
   };
   for (uint8_t code : {0x26, 0xA6}) {
     for (const Bytes& payload : payloads) {
@@ -334,7 +318,7 @@ TEST(MultiTagData, TheLargestBlockAReceivedFrameCanCarry) {
   FakePort port;
   Outputs out;
   const Bytes block = Counting(2038, 0x01);
-  port.Deliver(StuffedFrame(ReplyFrame(0x26, Join({{0x00}, Block(block), Record(0x00)}))));
+  port.Deliver(StuffedFrame(ReplyFrame(0x26, Join({{0x00}, LengthPrefixed(block), CountingRecord(0x00)}))));
   ASSERT_EQ(out.Get(port.handle()), 1);
   EXPECT_TRUE(Holds(out.data, sizeof out.data, block));
 }
@@ -343,7 +327,7 @@ TEST(MultiTagData, AcceptsOnlyTheDataFrameCodeInEitherMode) {
   for (uint8_t code : {0x25, 0x06, 0x66, 0x13, 0xA7}) {
     FakePort port;
     Outputs out;
-    port.Deliver(StuffedFrame(ReplyFrame(code, Join({{0x00}, Block({0x11}), Record(0x00)}))));
+    port.Deliver(StuffedFrame(ReplyFrame(code, Join({{0x00}, LengthPrefixed({0x11}), CountingRecord(0x00)}))));
     EXPECT_EQ(out.Get(port.handle()), 0) << int{code};
     EXPECT_TRUE(out.Untouched()) << int{code};
   }
@@ -359,7 +343,7 @@ TEST(MultiTagData, FailsWithNothingWrittenWhenNoFrameComesOrItsCrcIsWrong) {
   {
     FakePort port;
     Outputs out;
-    Bytes frame = ReplyFrame(0xA6, Join({{0x00}, Block({0x11}), Record(0x00)}));
+    Bytes frame = ReplyFrame(0xA6, Join({{0x00}, LengthPrefixed({0x11}), CountingRecord(0x00)}));
     frame[5] ^= 0x01;
     port.Deliver(StuffedFrame(frame));
     EXPECT_EQ(out.Get(port.handle()), 0);
@@ -370,7 +354,7 @@ TEST(MultiTagData, FailsWithNothingWrittenWhenNoFrameComesOrItsCrcIsWrong) {
 TEST(MultiTagData, WaitsUpToTheTagAccessLimitForAFrame) {
   FakePort port;
   Outputs out;
-  port.Deliver(StuffedFrame(ReplyFrame(0x26, Join({{0x00}, Block({0x11}), Record(0x00)}))), 0, 9000);
+  port.Deliver(StuffedFrame(ReplyFrame(0x26, Join({{0x00}, LengthPrefixed({0x11}), CountingRecord(0x00)}))), 0, 9000);
   EXPECT_EQ(out.Get(port.handle()), 1);
 }
 
@@ -381,9 +365,9 @@ TEST(MultiTagStream, EachReadConsumesExactlyOneFrameAndSendsNothing) {
   const unsigned char wordPtr[1] = {0x00};
   const unsigned char options[2] = {0x00, 0x00};
   port.ReplyToNextCommand(Join({StuffedFrame(ReplyFrame(0x26, {0x01})),
-                                StuffedFrame(ReplyFrame(0x26, Join({{0x00}, Block({0x01}), Record(0x00)}))),
+                                StuffedFrame(ReplyFrame(0x26, Join({{0x00}, LengthPrefixed({0x01}), CountingRecord(0x00)}))),
                                 StuffedFrame(ReplyFrame(0x26, Join({{0x02}}))),
-                                StuffedFrame(ReplyFrame(0x26, Join({{0x00}, Block({0x03}), Record(0x08)})))}));
+                                StuffedFrame(ReplyFrame(0x26, Join({{0x00}, LengthPrefixed({0x03}), CountingRecord(0x08)})))}));
   ASSERT_EQ(UhfStartReadDataFromMultiTag(port.handle(), kPassword, 3, wordPtr, 1, 0, options, 0), 1);
   const int purges = port.purgeCount();
 
@@ -408,8 +392,8 @@ TEST(MultiTagStream, ACommandSentMeanwhileDiscardsTheWaitingFrames) {
   FakePort port;
   const unsigned char wordPtr[1] = {0x00};
   const unsigned char options[2] = {0x00, 0x00};
-  port.Deliver(Join({StuffedFrame(ReplyFrame(0x26, Join({{0x00}, Block({0x01}), Record(0x00)}))),
-                     StuffedFrame(ReplyFrame(0x26, Join({{0x00}, Block({0x02}), Record(0x00)})))}));
+  port.Deliver(Join({StuffedFrame(ReplyFrame(0x26, Join({{0x00}, LengthPrefixed({0x01}), CountingRecord(0x00)}))),
+                     StuffedFrame(ReplyFrame(0x26, Join({{0x00}, LengthPrefixed({0x02}), CountingRecord(0x00)})))}));
   port.ReplyToNextCommand(StuffedFrame(ReplyFrame(0x26, {0x01})));
   ASSERT_EQ(UhfStartReadDataFromMultiTag(port.handle(), kPassword, 3, wordPtr, 1, 0, options, 0), 1);
   Outputs out;

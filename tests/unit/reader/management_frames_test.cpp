@@ -11,16 +11,10 @@
 namespace {
 
 using quarn::testing::Bytes;
+using quarn::testing::CrcForm;
 using quarn::testing::FakePort;
 using quarn::testing::Join;
 using quarn::testing::ReferenceCrc;
-
-// The CRC-mode form of a plain one-byte-form frame: code bit 7, two more length, the CRC before the tail.
-Bytes CrcForm(const Bytes& plain) {
-  Bytes body{static_cast<uint8_t>(plain[1] + 2), static_cast<uint8_t>(plain[2] | 0x80)};
-  body.insert(body.end(), plain.begin() + 3, plain.end() - 1);
-  return Join({{0xAA}, body, ReferenceCrc(body), {0x55}});
-}
 
 const unsigned char kFreq23[2] = {0x23, 0x32};
 const unsigned char kRegisterBytes[3] = {0x0A, 0x0B, 0x0C};
