@@ -14,7 +14,6 @@ constexpr uint8_t kWholeSr = 0x00;
 constexpr uint8_t kPsamAnswered = 0x01;  // success with the answer to reset as data
 const Bytes kEmptyRecord = {0x00, 0x00};
 
-uint8_t CountByte(size_t count) { return static_cast<uint8_t>(std::min<size_t>(count, 0xFF)); }
 
 // The SAM's answer: status 0x00 for 90 00, else 0x81 so that the host still gets the response and
 // the status word.
@@ -92,18 +91,8 @@ void VirtualReader::WriteSrToTag(const Command& command, bool byEpc) {
   const auto start = sam_.sr().begin() + 2 * firstWord;
   const Bytes words(start, start + 2 * wordCount);
   const WriteOutcome outcome = target.tag->Write(*bank, pointer, words, secured, TearLimit(command.plain()));
-  const Bytes own = target.tag->Record();
-  Bytes data;
-  uint8_t statusByte = status::kOk;
-  if (outcome.error) {
-    statusByte = status::kErrorCode;
-    data = {*outcome.error, CountByte(outcome.wordsWritten)};
-  } else if (outcome.torn) {
-    statusByte = status::kTorn;
-    data = {CountByte(outcome.wordsWritten)};
-  }
-  if (!byEpc) data.insert(data.end(), own.begin(), own.end());
-  Reply(command, statusByte, std::move(data));
+  // SR writes answer in the block writes' outcome layout.
+  ReplyBlockWrite(command, byEpc, target.tag, outcome);
 }
 
 }  // namespace quarn::sim

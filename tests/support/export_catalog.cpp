@@ -649,21 +649,6 @@ std::vector<ExportEntry> BuildCatalog() {
   return rows;
 }
 
-// An unstuffed frame from its parts: the two-byte length form when asked or when the one-byte count
-// would pass 127, and the CRC when the code has bit 7.
-Bytes Envelope(bool twoByteForm, const Bytes& inner, bool withCrc) {
-  const size_t count = 1 + inner.size() + (withCrc ? 2 : 0);
-  Bytes body;
-  if (twoByteForm || count > 127) {
-    const size_t n = count + 1;
-    body = {static_cast<uint8_t>(0x80 | (n >> 7)), static_cast<uint8_t>(n & 0x7F)};
-  } else {
-    body = {static_cast<uint8_t>(count)};
-  }
-  body.insert(body.end(), inner.begin(), inner.end());
-  if (withCrc) body = Join({body, ReferenceCrc(body)});
-  return Join({{0xAA}, body, {0x55}});
-}
 
 }  // namespace
 
@@ -719,7 +704,7 @@ const ExportEntry* FindExport(const std::string& name) {
 Bytes ShapeFrame(const ReplyShape& shape, bool crcMode) {
   const uint8_t code = static_cast<uint8_t>(crcMode ? shape.code | 0x80 : shape.code & 0x7F);
   const Bytes prefix = shape.antenna ? Bytes{0xFE, shape.antennaNumber, code} : Bytes{code};
-  return Envelope(shape.twoByteForm, Join({prefix, shape.payload}), crcMode);
+  return FrameEnvelope(shape.twoByteForm, Join({prefix, shape.payload}), crcMode);
 }
 
 Bytes ShapeWire(const ReplyShape& shape, bool crcMode) { return StuffedFrame(ShapeFrame(shape, crcMode)); }

@@ -28,9 +28,7 @@ Bytes StuffedFrame(const Bytes& unstuffed) {
   return wire;
 }
 
-namespace {
-
-Bytes Envelope(bool twoByteForm, const Bytes& inner, bool withCrc) {
+Bytes FrameEnvelope(bool twoByteForm, const Bytes& inner, bool withCrc) {
   const size_t count = 1 + inner.size() + (withCrc ? 2 : 0);
   Bytes body;
   if (twoByteForm || count > 127) {
@@ -50,18 +48,17 @@ Bytes Envelope(bool twoByteForm, const Bytes& inner, bool withCrc) {
   return frame;
 }
 
-}  // namespace
 
 Bytes ReplyFrame(uint8_t code, const Bytes& payload) {
-  return Envelope(false, Join({{code}, payload}), (code & 0x80) != 0);
+  return FrameEnvelope(false, Join({{code}, payload}), (code & 0x80) != 0);
 }
 
 Bytes LongReplyFrame(uint8_t code, const Bytes& payload) {
-  return Envelope(true, Join({{code}, payload}), (code & 0x80) != 0);
+  return FrameEnvelope(true, Join({{code}, payload}), (code & 0x80) != 0);
 }
 
 Bytes AntennaReplyFrame(uint8_t antenna, uint8_t code, const Bytes& payload) {
-  return Envelope(false, Join({{0xFE, antenna, code}, payload}), (code & 0x80) != 0);
+  return FrameEnvelope(false, Join({{0xFE, antenna, code}, payload}), (code & 0x80) != 0);
 }
 
 Bytes WireReply(uint8_t code, const Bytes& payload) { return StuffedFrame(ReplyFrame(code, payload)); }

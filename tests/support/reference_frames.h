@@ -20,6 +20,9 @@ Bytes ReplyFrame(uint8_t code, const Bytes& payload);
 Bytes LongReplyFrame(uint8_t code, const Bytes& payload);
 // An antenna reply frame: marker 0xFE and the antenna number before the code.
 Bytes AntennaReplyFrame(uint8_t antenna, uint8_t code, const Bytes& payload);
+// An unstuffed frame from its parts (everything between the length field and the CRC): the two-byte
+// length form when asked or when the one-byte count would pass 127, and the CRC when withCrc.
+Bytes FrameEnvelope(bool twoByteForm, const Bytes& inner, bool withCrc);
 // StuffedFrame(ReplyFrame(code, payload)): what a reader puts on the wire.
 Bytes WireReply(uint8_t code, const Bytes& payload);
 // The reference CRC-16 over bytes, high byte first.
