@@ -7,8 +7,9 @@ set -euo pipefail
 # Usage: install-deps.sh [demo]   (demo: only what building the tool and the virtual reader needs)
 packages=(cmake g++ make libcli11-dev nlohmann-json3-dev)
 if [ "${1:-}" != "demo" ]; then
-  packages+=(libgtest-dev libgmock-dev googletest clang libclang-rt-14-dev
-             g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64)
+  packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev python3
+             g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64
+             pkgconf llvm lld)
 fi
 
 missing=()

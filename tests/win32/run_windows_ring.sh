@@ -214,6 +214,9 @@ for arch in "${architectures[@]}"; do
   fi
 done
 
+# The package a Windows developer takes, linked as mingw and as MSVC link it (check_distribution.sh).
+bash "$repo/tests/win32/check_distribution.sh" "$wineRoot/dist-check" || failed+=("distribution")
+
 elapsed=$((SECONDS - started))
 if [ ${#failed[@]} -ne 0 ]; then
   say "FAILED: ${failed[*]} after ${elapsed} s"

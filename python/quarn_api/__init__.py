@@ -1,0 +1,26 @@
+"""Python access to Quarn_API, the driver of a UHF RFID reader (EPC Gen2 tags) on a serial port.
+
+    from quarn_api import Reader
+    with Reader("/dev/ttyUSB0") as reader:
+        for tag in reader.inventory(duration=1.0):
+            print(tag.epc)
+
+quarn_api.raw holds the 67 C exports as they are.
+"""
+
+from ._loader import ENVIRONMENT_VARIABLE, LibraryNotFoundError, load_library
+from .errors import (GEN2_ERRORS, NoReply, PortError, QuarnError, ReaderError, WriteInterrupted,
+                     gen2_meaning)
+from .filters import Filter
+from .memory import lock_payload
+from .reader import BAUD_OPTIONS, Reader, ReaderInfo
+from .tags import BANKS, LOCK_AREAS, LOCK_CHOICES, Tag, word_pointer
+
+__version__ = "0.1.0"
+
+__all__ = [
+    "BANKS", "BAUD_OPTIONS", "ENVIRONMENT_VARIABLE", "Filter", "GEN2_ERRORS", "LOCK_AREAS",
+    "LOCK_CHOICES", "LibraryNotFoundError", "NoReply", "PortError", "QuarnError", "Reader",
+    "ReaderError", "ReaderInfo", "Tag", "WriteInterrupted", "gen2_meaning", "load_library",
+    "lock_payload", "word_pointer",
+]

@@ -1,0 +1,64 @@
+"""The exceptions of the Pythonic layer and the meanings of the Gen2 tag error codes."""
+
+from __future__ import annotations
+
+from typing import Optional
+
+# The error codes a Gen2 tag backscatters; readers pass them on unchanged. The other codes a reader
+# reports are its own, so they get no words here.
+GEN2_ERRORS = {
+    0x00: "other error",
+    0x03: "memory overrun",
+    0x04: "memory locked",
+    0x0B: "insufficient power",
+    0x0F: "non-specific error",
+}
+
+
+def gen2_meaning(code: int) -> Optional[str]:
+    """A person's words for a Gen2 tag error code, or None for a code Gen2 leaves to the reader."""
+    return GEN2_ERRORS.get(code)
+
+
+class QuarnError(Exception):
+    """Anything a reader operation can fail with."""
+
+
+class PortError(QuarnError):
+    """The port would not open, or the Reader is already closed."""
+
+
+class NoReply(QuarnError):
+    """No usable reply: nothing in time, a damaged frame, a wrong echoed code, no tag answering,
+    or a refusal that carried no error code."""
+
+
+class ReaderError(QuarnError):
+    """The reader refused with an error code (after a tag operation, or a status byte of its own).
+
+    code     the reader's error code (tag operations) or refusing status byte (registers, filters)
+    meaning  the Gen2 meaning of a tag error code, None when Gen2 has none for it
+    written  for writes: the words written before the failure, when the reader reports them
+    """
+
+    def __init__(self, operation: str, code: int, meaning: Optional[str] = None,
+                 written: Optional[int] = None, what: str = "reader error code"):
+        self.operation = operation
+        self.code = code
+        self.meaning = meaning
+        self.written = written
+        text = f"could not {operation}: "
+        text += f"{meaning} ({what} 0x{code:02X})" if meaning else f"{what} 0x{code:02X}"
+        if written is not None:
+            text += f" after {written} words written"
+        super().__init__(text)
+
+
+class WriteInterrupted(QuarnError):
+    """A block write stopped part way without an error code; ``written`` words made it."""
+
+    def __init__(self, operation: str, written: int):
+        self.operation = operation
+        self.written = written
+        super().__init__(
+            f"could not {operation}: stopped after {written} words without an error code")

@@ -1,0 +1,226 @@
+"""Reader: one open port to a reader, with its commands as methods on Python values."""
+
+from __future__ import annotations
+
+import os
+import weakref
+from ctypes import byref, c_int, c_ubyte
+from dataclasses import dataclass
+from typing import Optional, Tuple
+
+from . import raw
+from ._buffers import NO_ERROR_CODE, buffer, copy_in
+from .errors import NoReply, PortError
+from .filters import FilterCommands, refusal
+from .memory import TagMemoryCommands
+from .streams import StreamCommands
+
+BAUD_OPTIONS = {9600: 0x00, 19200: 0x02, 57600: 0x04, 115200: 0x06}
+REGISTER_SPACE = 512
+# A register write frame must fit the library's 2048-byte command buffer.
+MAX_REGISTER_WRITE_PLAIN, MAX_REGISTER_WRITE_CRC = 2039, 2037
+# A SAM command frame keeps a one-byte length.
+MAX_APDU_PLAIN, MAX_APDU_CRC = 125, 123
+SAM_REFUSED = 0x81
+
+
+@dataclass(frozen=True)
+class ReaderInfo:
+    version: bytes  # the six version bytes: hardware and firmware
+    build: bytes  # the three build bytes
+    uid: bytes
+    power: int
+    frequency: bytes  # the seven bytes of the frequency configuration
+    pa_ok: bool
+
+
+def _close_port(library: raw.RawLibrary, handle) -> None:
+    library.UhfClosePort(byref(handle))
+
+
+class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
+    """The reader on one serial port, open from construction to close() or the with-block's end.
+
+    Commands raise NoReply when no usable reply came, ReaderError when the reader refused with
+    an error code, PortError when the port would not open or is closed. crc selects CRC mode for
+    every command; it may be changed between commands.
+    """
+
+    def __init__(self, port: str, baud: int = 115200, crc: bool = False,
+                 library: Optional[raw.RawLibrary] = None):
+        if baud not in BAUD_OPTIONS:
+            raise ValueError(f"baud {baud} is not one of {sorted(BAUD_OPTIONS)}")
+        self.library = library or raw.default_library()
+        self.name = port
+        self.crc = crc
+        handle = raw.PortHandle(raw.INVALID_PORT)
+        name = port.encode("mbcs") if os.name == "nt" else os.fsencode(port)
+        if self.library.UhfOpenPort(byref(handle), name, BAUD_OPTIONS[baud]) != 1:
+            raise PortError(f"the port {port} would not open (missing, in use, or no serial port)")
+        self._handle = handle
+        # The port is closed once: by close(), the with-block, or when the Reader is collected.
+        self._closer = weakref.finalize(self, _close_port, self.library, handle)
+
+    def __enter__(self) -> "Reader":
+        return self
+
+    def __exit__(self, *exc_info) -> None:
+        self.close()
+
+    def __repr__(self) -> str:
+        return f"Reader({self.name!r}, crc={self.crc}, {'open' if self.is_open else 'closed'})"
+
+    @property
+    def is_open(self) -> bool:
+        return self._closer.alive
+
+    @property
+    def port(self):
+        """The PortHandle value, for calls through quarn_api.raw on the same port."""
+        return self._port()
+
+    def close(self) -> None:
+        """Stops a running stream and closes the port; closing twice does nothing."""
+        if self.is_open and self._stream is not None:
+            self._end_stream(self._stream)
+        self._closer()
+
+    def _port(self):
+        # A closed descriptor's number may already belong to another file: never use it again.
+        if not self.is_open:
+            raise PortError(f"the reader on {self.name} is closed")
+        return self._handle.value
+
+    @property
+    def _flag(self) -> int:
+        return 1 if self.crc else 0
+
+    def _require(self, result: int, what: str) -> None:
+        if result != 1:
+            raise NoReply(f"could not {what}: no usable reply from the reader")
+
+    # --- reader settings ---------------------------------------------------------------------
+
+    def version(self) -> Tuple[bytes, bytes]:
+        """The six version bytes (hardware, firmware) and the three build bytes."""
+        first, second = buffer(6), buffer(3)
+        result = self.library.UhfGetVersion(self._port(), first, second, self._flag)
+        self._require(result, "read the version")
+        return bytes(first), bytes(second)
+
+    def uid(self) -> bytes:
+        uid = buffer(12)
+        self._require(self.library.UhfGetReaderUID(self._port(), uid, self._flag),
+                      "read the reader UID")
+        return bytes(uid)
+
+    def power(self) -> int:
+        power = c_ubyte()
+        self._require(self.library.UhfGetPower(self._port(), byref(power), self._flag),
+                      "read the power")
+        return power.value
+
+    def set_power(self, read_power: int, write_power: Optional[int] = None) -> None:
+        """Sets the read and write power (dBm); the write power is the read power unless given."""
+        write_power = read_power if write_power is None else write_power
+        self._require(self.library.UhfSetPower(self._port(), read_power, write_power, self._flag),
+                      "set the power")
+
+    def frequency(self) -> bytes:
+        """The seven bytes of the frequency configuration, in the reader's order."""
+        b0, b1, b4, b5, b6 = (c_ubyte() for _ in range(5))
+        b23 = buffer(2)
+        result = self.library.UhfGetFrequency(self._port(), byref(b0), byref(b1), b23, byref(b4),
+                                              byref(b5), byref(b6), self._flag)
+        self._require(result, "read the frequency configuration")
+        return bytes([b0.value, b1.value, b23[0], b23[1], b4.value, b5.value, b6.value])
+
+    def set_frequency(self, configuration: bytes) -> None:
+        if len(configuration) != 7:
+            raise ValueError("the frequency configuration is 7 bytes")
+        c = configuration
+        result = self.library.UhfSetFrequency(self._port(), c[0], c[1], copy_in(c[2:4]), c[4],
+                                              c[5], c[6], self._flag)
+        self._require(result, "set the frequency configuration")
+
+    def pa_ok(self) -> bool:
+        """True when the power amplifier reports no fault (False also for a silent reader)."""
+        status = c_ubyte(NO_ERROR_CODE)
+        return self.library.UhfGetPaStatus(self._port(), byref(status), self._flag) == 1
+
+    def info(self) -> ReaderInfo:
+        version, build = self.version()
+        return ReaderInfo(version, build, self.uid(), self.power(), self.frequency(), self.pa_ok())
+
+    def antennas(self) -> int:
+        """The connected antennas as a bit mask: bit k is antenna k + 1."""
+        state = c_ubyte()
+        self._require(self.library.UhfCheckANT(self._port(), byref(state), self._flag),
+                      "check the antennas")
+        return state.value
+
+    def choose_antenna(self, antenna: int) -> None:
+        self._require(self.library.UhfChooseANT(self._port(), antenna, self._flag),
+                      f"choose antenna {antenna}")
+
+    def stop(self) -> None:
+        """Stops what the reader is running; NoReply when it does not confirm."""
+        self._require(self.library.UhfStopOperation(self._port(), self._flag), "stop the reader")
+
+    def sleep(self) -> None:
+        self._require(self.library.UhfEnterSleepMode(self._port(), self._flag),
+                      "send the reader to sleep")
+
+    # --- registers ---------------------------------------------------------------------------
+
+    def registers(self, address: int, count: int) -> bytes:
+        """count register bytes from address; count 0 reads to the end of the register space."""
+        if not 0 <= address < REGISTER_SPACE or not 0 <= count <= REGISTER_SPACE - address:
+            raise ValueError(f"registers {address:#x}+{count} lie outside 0x000 to 0x1FF")
+        size = count or REGISTER_SPACE - address
+        data, status = buffer(size), c_ubyte(NO_ERROR_CODE)
+        if self.library.UhfGetRegister(self._port(), address, count, byref(status), data,
+                                       self._flag) != 1:
+            raise refusal(f"read registers at {address:#05x}", status.value)
+        return bytes(data[:size])
+
+    def set_registers(self, address: int, data: bytes) -> None:
+        limit = MAX_REGISTER_WRITE_CRC if self.crc else MAX_REGISTER_WRITE_PLAIN
+        if not data or len(data) > limit:
+            raise ValueError(f"a register write takes 1 to {limit} bytes")
+        status = c_ubyte(NO_ERROR_CODE)
+        if self.library.UhfSetRegister(self._port(), address, len(data), copy_in(data),
+                                       byref(status), self._flag) != 1:
+            raise refusal(f"write registers at {address:#05x}", status.value)
+
+    def reset_registers(self) -> None:
+        self._require(self.library.UhfResetRegister(self._port(), self._flag),
+                      "reset the registers")
+
+    def save_registers(self) -> None:
+        self._require(self.library.UhfSaveRegister(self._port(), self._flag),
+                      "save the registers")
+
+    # --- secure access module ----------------------------------------------------------------
+
+    def sam_command(self, apdu: bytes) -> Tuple[bytes, int]:
+        """Passes a short command APDU to the reader's SAM; returns its response data and status
+        word (0x9000 for success; the SAM's other status words come back the same way)."""
+        limit = MAX_APDU_CRC if self.crc else MAX_APDU_PLAIN
+        if not _is_short_apdu(apdu) or len(apdu) > limit:
+            raise ValueError(f"no short command APDU of at most {limit} bytes: {apdu.hex()}")
+        response, length = buffer(255), c_int(0)
+        sw1, sw2, status = c_ubyte(), c_ubyte(), c_ubyte(NO_ERROR_CODE)
+        result = self.library.UhfSetSAM(self._port(), copy_in(apdu), len(apdu), response,
+                                        byref(length), byref(sw1), byref(sw2), byref(status),
+                                        self._flag)
+        if result != 1 and status.value != SAM_REFUSED:
+            raise refusal("pass the APDU to the SAM", status.value)
+        return bytes(response[:length.value]), sw1.value << 8 | sw2.value
+
+
+def _is_short_apdu(apdu: bytes) -> bool:
+    """Cases 1 to 4 as the library tells them: 4 bytes, 5 (Le), or Lc and its data, then Le."""
+    if len(apdu) in (4, 5):
+        return True
+    return len(apdu) > 5 and len(apdu) in (apdu[4] + 5, apdu[4] + 6)

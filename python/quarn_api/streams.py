@@ -1,0 +1,125 @@
+"""Inventories and multi-tag reads: a start command, then one frame per tag until the stop."""
+
+from __future__ import annotations
+
+import time
+import warnings
+from ctypes import byref, c_ubyte
+from typing import Callable, Iterator, Optional, Tuple, TypeVar, Union
+
+from ._buffers import RECORD_BUFFER, buffer, copy_in
+from .errors import NoReply, QuarnError
+from .tags import Password, Tag, bank_code, password_bytes, word_pointer
+
+T = TypeVar("T")
+
+BLOCK_BUFFER = 2038  # the largest data block of a multi-tag data frame
+NOT_A_DATA_FRAME = 0xEE  # preset frameStatus: a frame of the read without data leaves it
+
+
+class StreamCommands:
+    """The streaming commands of Reader; one stream runs at a time."""
+
+    _stream: Optional[object] = None
+
+    def inventory_single(self) -> Tag:
+        """The single tag in the field (the first that answers); NoReply when none does."""
+        size, record = c_ubyte(), buffer(RECORD_BUFFER)
+        result = self.library.UhfInventorySingleTag(self._port(), byref(size), record, self._flag)
+        self._require(result, "find a tag (none answered, or the reader refused)")
+        return Tag(bytes(record[:size.value]))
+
+    def inventory(self, duration: Optional[float] = None,
+                  rounds: Optional[int] = None) -> Iterator[Tag]:
+        """Yields every tag report of a continuous inventory (a tag once per round it is seen).
+
+        The inventory starts with the first next() and is stopped when the loop ends: by break,
+        an exception, the generator's close() or its collection, or when the Reader closes. It
+        runs for duration seconds when given, else until the loop ends. With rounds (1 to 255)
+        the reader stops by itself after that many rounds and the generator ends at the first
+        wait that brings no report. A wait lasts 0.8 s while bytes arrive, up to 3 s when the
+        port stays silent, so the end can come that much after duration.
+        """
+        _check_rounds(rounds)
+
+        def start(port) -> bool:
+            has_param = 0 if rounds is None else 1
+            return self.library.UhfStartInventory(port, has_param, rounds or 0, self._flag) == 1
+
+        def take(port) -> Optional[Tag]:
+            size, record = c_ubyte(), buffer(RECORD_BUFFER)
+            if self.library.UhfReadInventory(port, byref(size), record) != 1:
+                return None
+            return Tag(bytes(record[:size.value]))
+
+        return self._streamed("inventory", start, take, duration, rounds is not None)
+
+    def read_all(self, bank: Union[str, int], address: int, count: int,
+                 password: Password = None, duration: Optional[float] = None,
+                 rounds: Optional[int] = None) -> Iterator[Tuple[Tag, bytes]]:
+        """Yields (tag, data) as the reader reads count words at address from every tag it meets.
+
+        Started and stopped as inventory() is; a wait for the next frame may take up to 10 s.
+        Tags whose read fails are not reported.
+        """
+        if not 1 <= count <= 255:
+            raise ValueError("a multi-tag read takes 1 to 255 words")
+        _check_rounds(rounds)
+        access = copy_in(password_bytes(password))
+        pointer = copy_in(word_pointer(address), 2)
+        options = copy_in(bytes([rounds or 0, 0]))  # the short form: rounds, spare
+        bank_number = bank_code(bank)
+
+        def start(port) -> bool:
+            result = self.library.UhfStartReadDataFromMultiTag(
+                port, access, bank_number, pointer, count, 0, options, self._flag)
+            return result == 1
+
+        def take(port) -> Optional[Tuple[Tag, bytes]]:
+            status, length, second_length = c_ubyte(NOT_A_DATA_FRAME), buffer(2), buffer(2)
+            data, second = buffer(BLOCK_BUFFER), buffer(BLOCK_BUFFER)
+            size, record = c_ubyte(), buffer(RECORD_BUFFER)
+            result = self.library.UhfGetDataFromMultiTag(
+                port, byref(status), length, data, second_length, second, record, byref(size))
+            if result != 1 or status.value == NOT_A_DATA_FRAME:
+                return None
+            return Tag(bytes(record[:size.value])), bytes(data[:length[0] << 8 | length[1]])
+
+        return self._streamed("multi-tag read", start, take, duration, rounds is not None)
+
+    def _streamed(self, what: str, start: Callable[[object], bool],
+                  take: Callable[[object], Optional[T]], duration: Optional[float],
+                  end_on_silence: bool) -> Iterator[T]:
+        # Each stream has its own token: the loop sees when close() ended its stream under it.
+        token = object()
+        if self._stream is not None:
+            raise QuarnError(f"another stream is running on {self.name}; end its loop first")
+        if not start(self._port()):
+            # Only the acknowledgement may be what got lost; stop() ends a stream that did start.
+            raise NoReply(f"the reader did not acknowledge the start of the {what}")
+        self._stream = token
+        try:
+            deadline = None if duration is None else time.monotonic() + duration
+            while deadline is None or time.monotonic() < deadline:
+                if self._stream is not token:
+                    return
+                item = take(self._port())
+                if item is not None:
+                    yield item
+                elif end_on_silence:
+                    return
+        finally:
+            self._end_stream(token)
+
+    def _end_stream(self, token: object) -> None:
+        if self._stream is not token:
+            return
+        self._stream = None
+        if self.is_open and self.library.UhfStopOperation(self._port(), self._flag) != 1:
+            warnings.warn(f"the reader on {self.name} did not confirm the stop", RuntimeWarning,
+                          stacklevel=3)
+
+
+def _check_rounds(rounds: Optional[int]) -> None:
+    if rounds is not None and not 1 <= rounds <= 255:
+        raise ValueError("rounds is 1 to 255")
