@@ -1,8 +1,5 @@
 #include "pty_line.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,15 +8,7 @@
 namespace quarn::bench {
 
 PtyLine::PtyLine() {
-  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) throw std::runtime_error("no pty");
-  slavePath_ = ptsname(master_);
-  slaveKeeper_ = open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (slaveKeeper_ < 0) throw std::runtime_error("cannot open " + slavePath_);
-  termios settings{};
-  tcgetattr(slaveKeeper_, &settings);
-  cfmakeraw(&settings);
-  tcsetattr(slaveKeeper_, TCSANOW, &settings);
+  if (!testing::OpenRawPty(&pty_)) throw std::runtime_error("no pty");
   peer_ = std::thread([this] { Run(); });
 }
 
@@ -27,12 +16,11 @@ PtyLine::~PtyLine() {
   stop_ = true;
   // The peer sleeps in a blocking read of the master side; one byte from the slave side wakes it.
   const uint8_t wake = 0;
-  if (write(slaveKeeper_, &wake, 1) != 1) {
+  if (write(pty_.slaveKeeper, &wake, 1) != 1) {
     // Nothing else would wake it; the join below then waits for the next byte of the other side.
   }
   peer_.join();
-  close(slaveKeeper_);
-  close(master_);
+  testing::CloseRawPty(&pty_);
 }
 
 void PtyLine::Answer(uint8_t code, Bytes wire) {
@@ -50,7 +38,7 @@ Bytes PtyLine::LastCommandWire() {
 void PtyLine::Run() {
   uint8_t chunk[512];
   while (!stop_) {
-    const ssize_t got = read(master_, chunk, sizeof chunk);
+    const ssize_t got = read(pty_.master, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return;
     for (ssize_t i = 0; i < got && !stop_; ++i) Take(chunk[i]);
@@ -79,7 +67,7 @@ void PtyLine::Take(uint8_t value) {
 void PtyLine::Send(const Bytes& wire) {
   size_t done = 0;
   while (done < wire.size()) {
-    const ssize_t written = write(master_, wire.data() + done, wire.size() - done);
+    const ssize_t written = write(pty_.master, wire.data() + done, wire.size() - done);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return;
     done += static_cast<size_t>(written);

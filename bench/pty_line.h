@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "raw_pty.h"
 #include "reference_frames.h"
 
 namespace quarn::bench {
@@ -25,7 +26,7 @@ class PtyLine {
   PtyLine(const PtyLine&) = delete;
   PtyLine& operator=(const PtyLine&) = delete;
 
-  const std::string& path() const { return slavePath_; }
+  const std::string& path() const { return pty_.slavePath; }
 
   // The wire bytes that answer a command whose code (as sent, bit 7 included) is code. Set before the
   // command goes out; commands without an answer get none.
@@ -38,9 +39,7 @@ class PtyLine {
   void Take(uint8_t value);
   void Send(const Bytes& wire);
 
-  int master_ = -1;
-  int slaveKeeper_ = -1;  // keeps the terminal alive across the opens and closes of the other side
-  std::string slavePath_;
+  testing::RawPty pty_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::map<uint8_t, Bytes> answers_;

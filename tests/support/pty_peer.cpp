@@ -1,9 +1,6 @@
 #include "pty_peer.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,24 +9,14 @@
 namespace quarn::testing {
 
 PtyPeer::PtyPeer() {
-  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) throw std::runtime_error("no pty");
-  slavePath_ = ptsname(master_);
-  slaveKeeper_ = open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (slaveKeeper_ < 0) throw std::runtime_error("cannot open " + slavePath_);
-  // Raw from the start, so nothing the peer writes is echoed or translated before the library configures.
-  termios settings{};
-  tcgetattr(slaveKeeper_, &settings);
-  cfmakeraw(&settings);
-  tcsetattr(slaveKeeper_, TCSANOW, &settings);
+  if (!OpenRawPty(&pty_)) throw std::runtime_error("no pty");
   reader_ = std::thread([this] { Run(); });
 }
 
 PtyPeer::~PtyPeer() {
   stop_ = true;
   reader_.join();
-  close(slaveKeeper_);
-  close(master_);
+  CloseRawPty(&pty_);
 }
 
 void PtyPeer::SetResponder(Responder responder) {
@@ -50,7 +37,7 @@ void PtyPeer::ReplyInOrder(std::vector<Bytes> replies) {
 void PtyPeer::Send(const Bytes& wire) {
   size_t done = 0;
   while (done < wire.size()) {
-    const ssize_t written = write(master_, wire.data() + done, wire.size() - done);
+    const ssize_t written = write(pty_.master, wire.data() + done, wire.size() - done);
     if (written <= 0) return;
     done += static_cast<size_t>(written);
   }
@@ -69,10 +56,10 @@ std::vector<PtyPeer::Bytes> PtyPeer::commands() {
 
 void PtyPeer::Run() {
   while (!stop_) {
-    pollfd entry{master_, POLLIN, 0};
+    pollfd entry{pty_.master, POLLIN, 0};
     if (poll(&entry, 1, 20) <= 0 || (entry.revents & POLLIN) == 0) continue;
     uint8_t chunk[256];
-    const ssize_t got = read(master_, chunk, sizeof chunk);
+    const ssize_t got = read(pty_.master, chunk, sizeof chunk);
     for (ssize_t i = 0; i < got; ++i) Take(chunk[i]);
   }
 }

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "raw_pty.h"
 #include "reference_frames.h"
 
 namespace quarn::testing {
@@ -27,7 +28,7 @@ class PtyPeer {
   PtyPeer(const PtyPeer&) = delete;
   PtyPeer& operator=(const PtyPeer&) = delete;
 
-  const std::string& path() const { return slavePath_; }
+  const std::string& path() const { return pty_.slavePath; }
 
   void SetResponder(Responder responder);
   // Answers the next commands, in order, with these wire replies; later commands get no answer.
@@ -43,9 +44,7 @@ class PtyPeer {
   void Run();
   void Take(uint8_t value);
 
-  int master_ = -1;
-  int slaveKeeper_ = -1;  // keeps the slave side alive across the library's open and close
-  std::string slavePath_;
+  RawPty pty_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::condition_variable changed_;

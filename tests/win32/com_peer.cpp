@@ -9,10 +9,8 @@
 // "ready <slave>" once the links exist, one line per frame, and a summary on SIGTERM or SIGINT.
 // Exit status 1 when a frame matched no step or bytes arrived outside a frame.
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,6 +21,7 @@
 #include <vector>
 
 #include "com_script.h"
+#include "raw_pty.h"
 
 namespace {
 
@@ -156,22 +155,6 @@ class ScriptedReader {
   int unexpected_ = 0;
 };
 
-// The slave stays open here as well, so the master never sees a hang-up between the test program's opens,
-// and it starts raw so that no byte is translated before the program configures the port.
-bool OpenPty(int* master, int* slave, std::string* slavePath) {
-  *master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (*master < 0 || grantpt(*master) != 0 || unlockpt(*master) != 0) return false;
-  const char* name = ptsname(*master);
-  if (name == nullptr) return false;
-  *slavePath = name;
-  *slave = open(name, O_RDWR | O_NOCTTY);
-  if (*slave < 0) return false;
-  termios settings{};
-  if (tcgetattr(*slave, &settings) != 0) return false;
-  cfmakeraw(&settings);
-  return tcsetattr(*slave, TCSANOW, &settings) == 0;
-}
-
 bool LinkTo(const std::string& target, const char* linkPath) {
   unlink(linkPath);
   if (symlink(target.c_str(), linkPath) == 0) return true;
@@ -205,29 +188,27 @@ int main(int argc, char** argv) {
   }
   InstallStopHandlers();
 
-  int master = -1;
-  int slave = -1;
-  std::string slavePath;
-  if (!OpenPty(&master, &slave, &slavePath)) {
+  quarn::testing::RawPty pty;
+  if (!quarn::testing::OpenRawPty(&pty)) {
     std::printf("cannot set up a pseudo-terminal: %s\n", std::strerror(errno));
     return 2;
   }
   for (const char* link : links) {
-    if (!LinkTo(slavePath, link)) return 2;
+    if (!LinkTo(pty.slavePath, link)) return 2;
   }
-  std::printf("ready %s\n", slavePath.c_str());
+  std::printf("ready %s\n", pty.slavePath.c_str());
   std::fflush(stdout);
 
   FrameSplitter splitter;
-  ScriptedReader reader(master);
+  ScriptedReader reader(pty.master);
   int strayRuns = 0;
   while (!stopRequested) {
-    pollfd watch{master, POLLIN, 0};
+    pollfd watch{pty.master, POLLIN, 0};
     const int ready = poll(&watch, 1, 200);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0 || (watch.revents & POLLIN) == 0) continue;
     uint8_t chunk[256];
-    const ssize_t n = read(master, chunk, sizeof chunk);
+    const ssize_t n = read(pty.master, chunk, sizeof chunk);
     if (n <= 0) continue;
     for (ssize_t i = 0; i < n; ++i) {
       if (splitter.Push(chunk[i])) reader.Answer(splitter.frame());
@@ -243,7 +224,6 @@ int main(int argc, char** argv) {
   std::printf("%d of %d requests answered, %d unexpected frames, %d runs of bytes outside a frame\n",
               reader.matched(), reader.requestSteps(), reader.unexpected(), strayRuns);
   for (const char* link : links) unlink(link);
-  close(slave);
-  close(master);
+  quarn::testing::CloseRawPty(&pty);
   return reader.unexpected() == 0 && strayRuns == 0 ? 0 : 1;
 }

@@ -4,7 +4,8 @@
 # made with harmless values.
 #   cmake -DDEF_FILE=... -DHEADER_FILE=... -DOUTPUT_FILE=... -P generate_export_table.cmake
 
-file(STRINGS "${DEF_FILE}" defLines)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/QuarnDefRows.cmake)
+quarn_read_def_rows("${DEF_FILE}" def)
 file(READ "${HEADER_FILE}" header)
 
 set(space "[ \t\r\n]")
@@ -40,13 +41,9 @@ endforeach()
 
 set(rows "")
 set(rowCount 0)
-foreach(line IN LISTS defLines)
-  if(NOT line MATCHES "^[ \t]+(${identifier})([ \t]*=[ \t]*(${identifier}))?[ \t]+@([0-9]+)")
-    continue()
-  endif()
-  set(name "${CMAKE_MATCH_1}")
-  set(target "${CMAKE_MATCH_3}")
-  set(ordinal "${CMAKE_MATCH_4}")
+foreach(name IN LISTS def_NAMES)
+  set(target "${def_ENTRY_${name}}")
+  set(ordinal "${def_ORDINAL_${name}}")
   if(target STREQUAL "")
     set(sharedWith "nullptr")
   else()

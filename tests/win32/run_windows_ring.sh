@@ -95,10 +95,14 @@ done
 
 # ---- The scripted peer (Linux side) ----
 peer=$native/win32-ring/win32_com_peer
-peerSources=("$repo/tests/win32/com_peer.cpp" "$repo/tests/win32/com_script.h")
-if [ ! -x "$peer" ] || [ "${peerSources[0]}" -nt "$peer" ] || [ "${peerSources[1]}" -nt "$peer" ]; then
+peerSources=("$repo/tests/win32/com_peer.cpp" "$repo/tests/support/raw_pty.cpp" "$repo/tests/win32/com_script.h"
+             "$repo/tests/support/raw_pty.h")
+stale=
+for source in "${peerSources[@]}"; do [ "$source" -nt "$peer" ] && stale=1; done
+if [ ! -x "$peer" ] || [ -n "$stale" ]; then
   mkdir -p "$(dirname "$peer")"
-  if ! c++ -std=c++17 -O1 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -o "$peer" "${peerSources[0]}"; then
+  if ! c++ -std=c++17 -O1 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -I "$repo/tests/support" -o "$peer" \
+       "${peerSources[0]}" "${peerSources[1]}"; then
     say "FAILED: building the scripted peer"
     exit 1
   fi
