@@ -22,6 +22,9 @@ shift
 [ -n "$sim" ] && [ $# -gt 0 ] || { echo "usage: see the head of $0"; exit 2; }
 
 workDir=$(mktemp -d)
+# Made before the reader starts: the background job opens its redirections only when it runs, and the
+# wait below must not find the file missing.
+: >"$workDir/sim.out"
 "$sim" "${simArgs[@]}" >"$workDir/sim.out" 2>"$workDir/sim.err" &
 simPid=$!
 # Whatever happens below, the reader does not outlive the test.

@@ -73,6 +73,9 @@ fi
 objdump_for() {
   if command -v "$1-w64-mingw32-objdump" >/dev/null 2>&1; then echo "$1-w64-mingw32-objdump"; else echo objdump; fi
 }
+exampleTargets=()
+[ -f "$repo/examples/CMakeLists.txt" ] &&
+  exampleTargets=(example_inventory example_read_write example_lock_unlock example_firmware_update)
 for arch in "${architectures[@]}"; do
   dir=$repo/build/win-$arch
   say "building $arch in $dir"
@@ -82,7 +85,7 @@ for arch in "${architectures[@]}"; do
     say "FAILED: configuring $arch"
     exit 1
   fi
-  if ! cmake --build "$dir" -j "$jobs" --target quarn_dll_test; then
+  if ! cmake --build "$dir" -j "$jobs" --target quarn_dll_test "${exampleTargets[@]}"; then
     say "FAILED: building $arch"
     exit 1
   fi
@@ -217,6 +220,47 @@ for arch in "${architectures[@]}"; do
     failed+=("$arch (program $programStatus, peer $peerStatus, quarn-sim $simStatus)")
   fi
 done
+
+# The example programs as built for Windows, each against a virtual reader of its own on COM7, with the
+# checks the native ring makes of their output (examples/run_against_sim.sh starts and stops the reader).
+exampleChecks=0
+exampleFailures=0
+run_example() {
+  local exe=$1 options=()
+  shift
+  while [ "$1" != "--" ]; do options+=("$1"); shift; done
+  shift
+  exampleChecks=$((exampleChecks + 1))
+  if ! bash "$repo/examples/run_against_sim.sh" --sim "$sim" "${options[@]}" -- \
+         bash "$repo/tests/win32/run_on_com.sh" @PORT@ "$simLink" "$exe" "$@" >"$wineRoot/example.log" 2>&1; then
+    exampleFailures=$((exampleFailures + 1))
+    sed 's/^/  example: /' "$wineRoot/example.log"
+    say "FAILED: $(basename "$exe") $*"
+  fi
+}
+if [ -n "$sim" ] && [ ${#exampleTargets[@]} -ne 0 ]; then
+  tag=E20034120000000000000001
+  image=$wineRoot/example_firmware.bin
+  printf 'QFW1QS0203251201%s' "$(printf 'firmware image payload %.0s' $(seq 120))" >"$image"
+  for arch in "${architectures[@]}"; do
+    say "running the $arch examples under wine against the virtual reader on $simPortName"
+    examples=$repo/build/win-$arch/examples
+    # The programs find Quarn_API.dll in the build folder, as they would beside them in an application.
+    WINEPATH=$(winepath -w "$repo/build/win-$arch")
+    export WINEPATH
+    run_example "$examples/inventory.exe" --sim-arg --epc --sim-arg $tag \
+      --expect "^EPC: $tag$" --expect "stopped after 20 reports of 1 distinct tags" --
+    run_example "$examples/read_write.exe" --sim-arg --epc --sim-arg $tag \
+      --expect "^user @0 after:  CAFEF00D$" --expect "^read-back matches$" -- CAFEF00D 0
+    run_example "$examples/lock_unlock.exe" --sim-arg --epc --sim-arg "$tag access=12345678" \
+      --expect "refused, error code 0x04, memory locked" --expect "lock payload 030C00" -- 12345678
+    run_example "$examples/firmware_update.exe" \
+      --expect "^sent 2776 bytes in 3 blocks$" --expect "^version now: 515330323033$" -- "$(winepath -w "$image")"
+  done
+  unset WINEPATH
+  echo "win-examples: $exampleChecks checks, $exampleFailures failed"
+  [ "$exampleFailures" -eq 0 ] || failed+=("examples")
+fi
 
 # The package a Windows developer takes, linked as mingw and as MSVC link it (check_distribution.sh).
 bash "$repo/tests/win32/check_distribution.sh" "$wineRoot/dist-check" || failed+=("distribution")

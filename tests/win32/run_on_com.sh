@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs a Windows program under wine the way a Windows user runs it against a reader on a COM port: the
+# wine prefix's device link (e.g. .../dosdevices/com7) is pointed at the reader's pty first, and the port
+# goes to the program as its first argument (COM7). The program's CRLF lines come out as plain lines.
+#   run_on_com.sh PTY DEVICE_LINK PROGRAM.exe [ARG]...
+set -euo pipefail
+pty=$1
+link=$2
+program=$3
+shift 3
+ln -sfn "$pty" "$link"
+port=$(basename "$link" | tr '[:lower:]' '[:upper:]')
+wine "$program" "$port" "$@" | tr -d '\r'
