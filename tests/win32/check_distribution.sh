@@ -3,7 +3,9 @@
 # for each architecture checks the DLL's export table against the .def and builds the consumer program
 # twice from the packaged header, linked only with a packaged import library: by mingw gcc with
 # libQuarn_API.dll.a, and by clang as MSVC compiles (no C runtime, no Windows SDK here) and lld-link
-# with Quarn_API.lib. Each runs under wine with the DLL beside it and reports through its exit status.
+# with Quarn_API.lib; and once more by a CMake project through find_package(Quarn_API) against the
+# cross-built tree installed. Each runs under wine with the DLL beside it and reports through its exit
+# status.
 # 32-bit stdcall is where this matters: the callers refer to _UhfGetPower@12, the DLL exports
 # UhfGetPower, and only the import libraries join the two.
 #   check_distribution.sh SCRATCH_DIR      (wine set up by the caller: WINEPREFIX and the rest)
@@ -92,6 +94,20 @@ msvc_consumer() {
     (cd "$run" && wine ./consumer-msvc.exe)
 }
 
+# A CMake project of a Windows developer: the cross-built tree installed, find_package(Quarn_API) and its
+# imported target, the program run with the installed DLL.
+installed_consumer() {
+  local arch=$1 run=$2 version
+  version=$(basename "$package" | sed 's/^Quarn_API-\(.*\)-windows$/\1/')
+  cmake --install "$repo/build/win-$arch" --prefix "$run/prefix" &&
+    cmake -S "$repo/tests/install/cmake_consumer" -B "$run/cmake-consumer" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-$arch-w64-mingw32.cmake" -DCMAKE_PREFIX_PATH="$run/prefix" \
+      -DQUARN_EXPECTED_VERSION="$version" &&
+    cmake --build "$run/cmake-consumer" &&
+    cp "$run/cmake-consumer/consumer.exe" "$run/prefix/bin/" &&
+    (cd "$run/prefix/bin" && wine ./consumer.exe)
+}
+
 for row in "x86 i686 i686-pc-windows-msvc i386 ExitProcess@4" \
            "x64 x86_64 x86_64-pc-windows-msvc i386:x86-64 ExitProcess"; do
   read -r folder arch target machine exitProcess <<<"$row"
@@ -104,6 +120,7 @@ for row in "x86 i686 i686-pc-windows-msvc i386 ExitProcess@4" \
   check "$folder C program by mingw gcc, libQuarn_API.dll.a" mingw_consumer "$arch-w64-mingw32-gcc" "$folder" "$run"
   check "$folder C program by clang as MSVC, Quarn_API.lib" msvc_consumer "$target" "$machine" "$exitProcess" \
     "$folder" "$run"
+  check "$folder C program by CMake with find_package, the installed tree" installed_consumer "$arch" "$run"
 done
 
 say "$(basename "$package") and its zip"
