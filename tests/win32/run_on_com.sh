@@ -10,4 +10,10 @@ program=$3
 shift 3
 ln -sfn "$pty" "$link"
 port=$(basename "$link" | tr '[:lower:]' '[:upper:]')
-wine "$program" "$port" "$@" | tr -d '\r'
+# The wine server opens the device itself and, a session leader, takes the pty for its controlling
+# terminal; when the reader then ends and the pty hangs up, a server still idling broke the next
+# program's connection to it. So the server ends with the program, before the reader does.
+status=0
+wine "$program" "$port" "$@" | tr -d '\r' || status=$?
+wineserver -k 2>/dev/null || true
+exit "$status"
