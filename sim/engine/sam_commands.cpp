@@ -76,7 +76,7 @@ void VirtualReader::WriteSrToTag(const Command& command, bool byEpc) {
     }
     ErrorReply(command, code, more);
   };
-  const Target target = byEpc ? RecordTarget(record) : SingleTarget();
+  const Target target = AddressedTag(byEpc, record);
   if (!target.tag) return refuse(target.error, nullptr);
   const std::optional<MemoryBank> bank = BankFromCode(bankCode);
   const size_t srWords = kSrSize / 2;
@@ -84,9 +84,7 @@ void VirtualReader::WriteSrToTag(const Command& command, bool byEpc) {
     return refuse(errors::kBadParameter, target.tag);
   }
   bool secured = false;
-  TagError error = CheckWritePower(*target.tag);
-  if (!error) error = target.tag->Authorize(password, &secured);
-  if (error) return refuse(*error, target.tag);
+  if (TagError error = AdmitChange(*target.tag, password, &secured)) return refuse(*error, target.tag);
 
   const auto start = sam_.sr().begin() + 2 * firstWord;
   const Bytes words(start, start + 2 * wordCount);

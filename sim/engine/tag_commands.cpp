@@ -75,9 +75,20 @@ VirtualReader::Target VirtualReader::RecordTarget(const Bytes& record) {
   return {nullptr, errors::kTagNotFound};
 }
 
+// A command by EPC names its tag by the record; any other wants the one tag in the field.
+VirtualReader::Target VirtualReader::AddressedTag(bool byEpc, const Bytes& record) {
+  return byEpc ? RecordTarget(record) : SingleTarget();
+}
+
 TagError VirtualReader::CheckWritePower(const Tag& tag) const {
   if (registers_.at(reg::kWritePower) < tag.minPowerDbm() + kWriteMarginDb) return errors::kInsufficientPower;
   return std::nullopt;
+}
+
+// What a command that changes the tag passes first: enough power to write, then the access password.
+TagError VirtualReader::AdmitChange(Tag& tag, const Bytes& password, bool* secured) const {
+  if (TagError error = CheckWritePower(tag)) return error;
+  return tag.Authorize(password, secured);
 }
 
 size_t VirtualReader::TearLimit(uint8_t plainCode) const {
@@ -110,7 +121,7 @@ void VirtualReader::ReadData(const Command& command, bool byEpc) {
   if (!reader.Finish()) return Malformed(command);
   const std::optional<MemoryBank> bank = BankFromCode(access.bankCode);
   if (!bank) return ErrorReply(command, errors::kBadParameter);
-  const Target target = byEpc ? RecordTarget(record) : SingleTarget();
+  const Target target = AddressedTag(byEpc, record);
   if (!target.tag) return ErrorReply(command, target.error);
   bool secured = false;
   if (TagError error = target.tag->Authorize(access.password, &secured)) return ErrorReply(command, *error);
@@ -140,11 +151,10 @@ void VirtualReader::WriteData(const Command& command, bool byEpc) {
   if (!reader.Finish()) return Malformed(command);
   const std::optional<MemoryBank> bank = BankFromCode(access.bankCode);
   if (!bank) return ErrorReply(command, errors::kBadParameter);
-  const Target target = byEpc ? RecordTarget(record) : SingleTarget();
+  const Target target = AddressedTag(byEpc, record);
   if (!target.tag) return ErrorReply(command, target.error);
-  if (TagError error = CheckWritePower(*target.tag)) return ErrorReply(command, *error);
   bool secured = false;
-  if (TagError error = target.tag->Authorize(access.password, &secured)) return ErrorReply(command, *error);
+  if (TagError error = AdmitChange(*target.tag, access.password, &secured)) return ErrorReply(command, *error);
   const WriteOutcome outcome = target.tag->Write(*bank, access.pointer, words, secured);
   if (outcome.error) return ErrorReply(command, *outcome.error);
   Reply(command, status::kOk, byEpc ? Bytes{} : target.tag->Record());
@@ -162,14 +172,13 @@ void VirtualReader::BlockWriteData(const Command& command, bool byEpc) {
     refused.error = errors::kBadParameter;
     return ReplyBlockWrite(command, byEpc, nullptr, refused);
   }
-  const Target target = byEpc ? RecordTarget(record) : SingleTarget();
+  const Target target = AddressedTag(byEpc, record);
   if (!target.tag) {
     refused.error = target.error;
     return ReplyBlockWrite(command, byEpc, nullptr, refused);
   }
   bool secured = false;
-  refused.error = CheckWritePower(*target.tag);
-  if (!refused.error) refused.error = target.tag->Authorize(access.password, &secured);
+  refused.error = AdmitChange(*target.tag, access.password, &secured);
   if (refused.error) return ReplyBlockWrite(command, byEpc, target.tag, refused);
   const WriteOutcome outcome = target.tag->Write(*bank, access.pointer, words, secured, TearLimit(command.plain()));
   ReplyBlockWrite(command, byEpc, target.tag, outcome);
@@ -200,11 +209,10 @@ void VirtualReader::EraseData(const Command& command, bool byEpc) {
   if (!reader.Finish()) return Malformed(command);
   const std::optional<MemoryBank> bank = BankFromCode(access.bankCode);
   if (!bank) return ErrorReply(command, errors::kBadParameter);
-  const Target target = byEpc ? RecordTarget(record) : SingleTarget();
+  const Target target = AddressedTag(byEpc, record);
   if (!target.tag) return ErrorReply(command, target.error);
-  if (TagError error = CheckWritePower(*target.tag)) return ErrorReply(command, *error);
   bool secured = false;
-  if (TagError error = target.tag->Authorize(access.password, &secured)) return ErrorReply(command, *error);
+  if (TagError error = AdmitChange(*target.tag, access.password, &secured)) return ErrorReply(command, *error);
   if (TagError error = target.tag->Erase(*bank, access.pointer, access.count, secured)) {
     return ErrorReply(command, *error);
   }
@@ -217,11 +225,10 @@ void VirtualReader::LockMem(const Command& command, bool byEpc) {
   const Bytes payload = reader.Take(kLockPayloadSize);
   const Bytes record = byEpc ? reader.TagRecord() : Bytes{};
   if (!reader.Finish()) return Malformed(command);
-  const Target target = byEpc ? RecordTarget(record) : SingleTarget();
+  const Target target = AddressedTag(byEpc, record);
   if (!target.tag) return ErrorReply(command, target.error);
-  if (TagError error = CheckWritePower(*target.tag)) return ErrorReply(command, *error);
   bool secured = false;
-  if (TagError error = target.tag->Authorize(password, &secured)) return ErrorReply(command, *error);
+  if (TagError error = AdmitChange(*target.tag, password, &secured)) return ErrorReply(command, *error);
   if (TagError error = target.tag->Lock(payload, secured)) return ErrorReply(command, *error);
   Reply(command, status::kOk, byEpc ? Bytes{} : target.tag->Record());
 }
@@ -231,7 +238,7 @@ void VirtualReader::KillTag(const Command& command, bool byEpc) {
   const Bytes password = reader.Take(kPasswordSize);
   const Bytes record = byEpc ? reader.TagRecord() : Bytes{};
   if (!reader.Finish()) return Malformed(command);
-  const Target target = byEpc ? RecordTarget(record) : SingleTarget();
+  const Target target = AddressedTag(byEpc, record);
   if (!target.tag) return ErrorReply(command, target.error);
   if (TagError error = CheckWritePower(*target.tag)) return ErrorReply(command, *error);
   const Bytes last = target.tag->Record();

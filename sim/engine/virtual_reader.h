@@ -144,7 +144,9 @@ class VirtualReader {
   std::vector<Participant> Participants(bool applyFilters);
   Target SingleTarget();
   Target RecordTarget(const Bytes& record);
+  Target AddressedTag(bool byEpc, const Bytes& record);
   TagError CheckWritePower(const Tag& tag) const;
+  TagError AdmitChange(Tag& tag, const Bytes& password, bool* secured) const;
   size_t TearLimit(uint8_t plainCode) const;
   static MemoryAccess ReadMemoryAccess(ParamReader& reader);
 

@@ -1,5 +1,8 @@
 #include "antenna/multi_antenna.h"
+#include "exports/export_conventions.h"
 #include "quarn_api.h"
+
+using quarn::exports::Arg;
 
 using quarn::tags::DataFrameOutputs;
 using quarn::tags::MultiTagReadRequest;
@@ -7,8 +10,8 @@ using quarn::tags::MultiTagReadRequest;
 extern "C" {
 
 QUARN_API int QUARN_CALL UhfStartInventoryForMultiAnt(PortHandle port, int hasParam, int param, int crcFlag) {
-  return quarn::antenna::StartInventoryForMultiAnt(port, static_cast<uint32_t>(hasParam), static_cast<uint32_t>(param),
-                                                   static_cast<uint32_t>(crcFlag))
+  return quarn::antenna::StartInventoryForMultiAnt(port, Arg(hasParam), Arg(param),
+                                                   Arg(crcFlag))
              ? 1
              : 0;
 }
@@ -21,10 +24,10 @@ QUARN_API int QUARN_CALL UhfReadInventoryFromMultiAnt(PortHandle port, unsigned 
 QUARN_API int QUARN_CALL UhfStartReadDataForMultiAnt(PortHandle port, const unsigned char* accessPassword, int bank,
                                                      const unsigned char* wordPtr, int wordCount, int readOptions,
                                                      const unsigned char* optionParams, int crcFlag) {
-  const MultiTagReadRequest request = {accessPassword, static_cast<uint32_t>(bank), wordPtr,
-                                       static_cast<uint32_t>(wordCount), static_cast<uint32_t>(readOptions),
+  const MultiTagReadRequest request = {accessPassword, Arg(bank), wordPtr,
+                                       Arg(wordCount), Arg(readOptions),
                                        optionParams};
-  return quarn::antenna::StartReadDataForMultiAnt(port, request, static_cast<uint32_t>(crcFlag)) ? 1 : 0;
+  return quarn::antenna::StartReadDataForMultiAnt(port, request, Arg(crcFlag)) ? 1 : 0;
 }
 
 QUARN_API int QUARN_CALL UhfGetDataFromMultiAnt(PortHandle port, unsigned char* antenna, unsigned char* frameStatus,

@@ -1,5 +1,8 @@
+#include "exports/export_conventions.h"
 #include "quarn_api.h"
 #include "tags/multi_tag_read.h"
+
+using quarn::exports::Arg;
 
 using quarn::tags::DataFrameOutputs;
 using quarn::tags::MultiTagReadRequest;
@@ -9,10 +12,10 @@ extern "C" {
 QUARN_API int QUARN_CALL UhfStartReadDataFromMultiTag(PortHandle port, const unsigned char* accessPassword, int bank,
                                                       const unsigned char* wordPtr, int wordCount, int readOptions,
                                                       const unsigned char* optionParams, int crcFlag) {
-  const MultiTagReadRequest request = {accessPassword, static_cast<uint32_t>(bank), wordPtr,
-                                       static_cast<uint32_t>(wordCount), static_cast<uint32_t>(readOptions),
+  const MultiTagReadRequest request = {accessPassword, Arg(bank), wordPtr,
+                                       Arg(wordCount), Arg(readOptions),
                                        optionParams};
-  return quarn::tags::StartReadDataFromMultiTag(port, request, static_cast<uint32_t>(crcFlag)) ? 1 : 0;
+  return quarn::tags::StartReadDataFromMultiTag(port, request, Arg(crcFlag)) ? 1 : 0;
 }
 
 QUARN_API int QUARN_CALL UhfGetDataFromMultiTag(PortHandle port, unsigned char* frameStatus, unsigned char* dataLength,

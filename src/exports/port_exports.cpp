@@ -1,5 +1,8 @@
+#include "exports/export_conventions.h"
 #include "link/port_connection.h"
 #include "quarn_api.h"
+
+using quarn::exports::Arg;
 
 using quarn::link::ClosePort;
 using quarn::link::OpenPort;
@@ -8,7 +11,7 @@ extern "C" {
 
 QUARN_API int QUARN_CALL UhfOpenPort(PortHandle* portHandleOut, const char* portName, int portOptions) {
   if (portHandleOut == nullptr) return 0;
-  return OpenPort(portHandleOut, portName, static_cast<uint32_t>(portOptions)) ? 1 : 0;
+  return OpenPort(portHandleOut, portName, Arg(portOptions)) ? 1 : 0;
 }
 
 QUARN_API int QUARN_CALL UhfClosePort(PortHandle* portHandleRef) {

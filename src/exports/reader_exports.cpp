@@ -1,5 +1,6 @@
 #include <cstdint>
 
+#include "exports/export_conventions.h"
 #include "quarn_api.h"
 #include "reader/frequency.h"
 #include "reader/identity.h"
@@ -9,14 +10,10 @@
 #include "reader/registers.h"
 #include "reader/stop_operation.h"
 
+using quarn::exports::Arg;
+using quarn::exports::Result;
+
 namespace reader = quarn::reader;
-
-namespace {
-
-uint32_t Arg(int value) { return static_cast<uint32_t>(value); }
-int Result(bool ok) { return ok ? 1 : 0; }
-
-}  // namespace
 
 extern "C" {
 

@@ -1,16 +1,12 @@
+#include "exports/export_conventions.h"
 #include "quarn_api.h"
 #include "sam/psam_power.h"
 #include "sam/sam_commands.h"
 #include "sam/sr_info.h"
 #include "sam/sr_write.h"
 
-namespace {
-
-uint32_t Word(int value) { return static_cast<uint32_t>(value); }
-
-int Result(bool succeeded) { return succeeded ? 1 : 0; }
-
-}  // namespace
+using quarn::exports::Arg;
+using quarn::exports::Result;
 
 extern "C" {
 
@@ -18,32 +14,32 @@ QUARN_API int QUARN_CALL UhfSetSAM(PortHandle port, const unsigned char* apdu, i
                                    int* responseLength, unsigned char* sw1, unsigned char* sw2, unsigned char* status,
                                    int crcFlag) {
   return Result(
-      quarn::sam::SetSam(port, apdu, Word(apduLength), response, responseLength, sw1, sw2, status, Word(crcFlag)));
+      quarn::sam::SetSam(port, apdu, Arg(apduLength), response, responseLength, sw1, sw2, status, Arg(crcFlag)));
 }
 
 QUARN_API int QUARN_CALL UhfGetInfoSAMtoSRA(PortHandle port, const unsigned char* apdu, int apduLength,
                                             unsigned char* sw1, unsigned char* sw2, unsigned char* status,
                                             int crcFlag) {
-  return Result(quarn::sam::GetInfoSamToSr(port, quarn::sam::SrTarget::kSrA, apdu, Word(apduLength), sw1, sw2, status,
-                                           Word(crcFlag)));
+  return Result(quarn::sam::GetInfoSamToSr(port, quarn::sam::SrTarget::kSrA, apdu, Arg(apduLength), sw1, sw2, status,
+                                           Arg(crcFlag)));
 }
 
 QUARN_API int QUARN_CALL UhfGetInfoSAMtoSRB(PortHandle port, const unsigned char* apdu, int apduLength,
                                             unsigned char* sw1, unsigned char* sw2, unsigned char* status,
                                             int crcFlag) {
-  return Result(quarn::sam::GetInfoSamToSr(port, quarn::sam::SrTarget::kSrB, apdu, Word(apduLength), sw1, sw2, status,
-                                           Word(crcFlag)));
+  return Result(quarn::sam::GetInfoSamToSr(port, quarn::sam::SrTarget::kSrB, apdu, Arg(apduLength), sw1, sw2, status,
+                                           Arg(crcFlag)));
 }
 
 QUARN_API int QUARN_CALL UhfGetSR(PortHandle port, int srSelect, unsigned char* srData, unsigned char* status,
                                   int crcFlag) {
-  return Result(quarn::sam::GetSr(port, Word(srSelect), srData, status, Word(crcFlag)));
+  return Result(quarn::sam::GetSr(port, Arg(srSelect), srData, status, Arg(crcFlag)));
 }
 
 QUARN_API int QUARN_CALL UhfSetPsamPowerOnOrOff(PortHandle port, int psamSelect, int powerState, unsigned char* answer,
                                                 unsigned char* answerLength, int crcFlag) {
   return Result(
-      quarn::sam::SetPsamPower(port, Word(psamSelect), Word(powerState), answer, answerLength, Word(crcFlag)));
+      quarn::sam::SetPsamPower(port, Arg(psamSelect), Arg(powerState), answer, answerLength, Arg(crcFlag)));
 }
 
 QUARN_API int QUARN_CALL UhfWriteSRtoTagByEPC(PortHandle port, const unsigned char* accessPassword, int bank,
@@ -52,9 +48,9 @@ QUARN_API int QUARN_CALL UhfWriteSRtoTagByEPC(PortHandle port, const unsigned ch
                                               unsigned char* writeStatus, unsigned char* writtenWordCount,
                                               int crcFlag) {
   const quarn::sam::SrWriteRequest request{
-      accessPassword, Word(bank), wordPtr, {Word(srParam1), Word(srParam2), Word(srParam3), Word(srParam4)}};
+      accessPassword, Arg(bank), wordPtr, {Arg(srParam1), Arg(srParam2), Arg(srParam3), Arg(srParam4)}};
   return Result(
-      quarn::sam::WriteSrToTagByEpc(port, request, epc, {errorCode, writeStatus, writtenWordCount}, Word(crcFlag)));
+      quarn::sam::WriteSrToTagByEpc(port, request, epc, {errorCode, writeStatus, writtenWordCount}, Arg(crcFlag)));
 }
 
 QUARN_API int QUARN_CALL UhfWriteSRtoTagSingle(PortHandle port, const unsigned char* accessPassword, int bank,
@@ -63,9 +59,9 @@ QUARN_API int QUARN_CALL UhfWriteSRtoTagSingle(PortHandle port, const unsigned c
                                                unsigned char* errorCode, unsigned char* writeStatus,
                                                unsigned char* writtenWordCount, int crcFlag) {
   const quarn::sam::SrWriteRequest request{
-      accessPassword, Word(bank), wordPtr, {Word(srParam1), Word(srParam2), Word(srParam3), Word(srParam4)}};
+      accessPassword, Arg(bank), wordPtr, {Arg(srParam1), Arg(srParam2), Arg(srParam3), Arg(srParam4)}};
   return Result(quarn::sam::WriteSrToTagSingle(port, request, tagRecord, tagRecordLength,
-                                               {errorCode, writeStatus, writtenWordCount}, Word(crcFlag)));
+                                               {errorCode, writeStatus, writtenWordCount}, Arg(crcFlag)));
 }
 
 }  // extern "C"

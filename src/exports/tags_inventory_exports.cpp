@@ -1,9 +1,8 @@
+#include "exports/export_conventions.h"
 #include "quarn_api.h"
 #include "tags/inventory.h"
 
-namespace {
-uint32_t Arg(int value) { return static_cast<uint32_t>(value); }
-}  // namespace
+using quarn::exports::Arg;
 
 extern "C" {
 

@@ -1,10 +1,9 @@
+#include "exports/export_conventions.h"
 #include "quarn_api.h"
 #include "tags/erase_lock_kill.h"
 #include "tags/lock_code.h"
 
-namespace {
-uint32_t Arg(int value) { return static_cast<uint32_t>(value); }
-}  // namespace
+using quarn::exports::Arg;
 
 extern "C" {
 

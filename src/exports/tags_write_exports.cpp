@@ -1,10 +1,9 @@
+#include "exports/export_conventions.h"
 #include "quarn_api.h"
 #include "tags/block_write.h"
 #include "tags/write_memory.h"
 
-namespace {
-uint32_t Arg(int value) { return static_cast<uint32_t>(value); }
-}  // namespace
+using quarn::exports::Arg;
 
 extern "C" {
 
