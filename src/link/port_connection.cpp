@@ -16,7 +16,7 @@ std::optional<uint32_t> SelectBaudRate(uint32_t portOptions) {
 }
 
 bool OpenSerialPort(PortHandle* portHandleOut, const char* portName) {
-  *portHandleOut = serial::OpenExclusive(portName);
+  *portHandleOut = serial::OpenExclusive(portName, nullptr);
   return *portHandleOut != QUARN_INVALID_PORT;
 }
 

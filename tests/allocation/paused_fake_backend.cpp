@@ -42,17 +42,17 @@ using quarn::allocation::BackendCall;
 
 extern "C" {
 
-PortHandle __real__ZN5quarn6serial13OpenExclusiveEPKc(const char* portName);
+PortHandle __real__ZN5quarn6serial13OpenExclusiveEPKcPNS0_11OpenFailureE(const char* portName, quarn::serial::OpenFailure* why);
 void __real__ZN5quarn6serial9ConfigureElj(PortHandle port, uint32_t baudRate);
 bool __real__ZN5quarn6serial5CloseEl(PortHandle port);
 void __real__ZN5quarn6serial10PurgeInputEl(PortHandle port);
-bool __real__ZN5quarn6serial9WriteByteElh(PortHandle port, uint8_t value);
+quarn::serial::WriteOutcome __real__ZN5quarn6serial9WriteByteElh(PortHandle port, uint8_t value);
 quarn::serial::ReadOutcome __real__ZN5quarn6serial8ReadByteElPh(PortHandle port, uint8_t* value);
 uint32_t __real__ZN5quarn6serial6TickMsEl(PortHandle port);
 
-PortHandle __wrap__ZN5quarn6serial13OpenExclusiveEPKc(const char* portName) {
+PortHandle __wrap__ZN5quarn6serial13OpenExclusiveEPKcPNS0_11OpenFailureE(const char* portName, quarn::serial::OpenFailure* why) {
   const BackendCall call;
-  return __real__ZN5quarn6serial13OpenExclusiveEPKc(portName);
+  return __real__ZN5quarn6serial13OpenExclusiveEPKcPNS0_11OpenFailureE(portName, why);
 }
 
 void __wrap__ZN5quarn6serial9ConfigureElj(PortHandle port, uint32_t baudRate) {
@@ -70,7 +70,7 @@ void __wrap__ZN5quarn6serial10PurgeInputEl(PortHandle port) {
   __real__ZN5quarn6serial10PurgeInputEl(port);
 }
 
-bool __wrap__ZN5quarn6serial9WriteByteElh(PortHandle port, uint8_t value) {
+quarn::serial::WriteOutcome __wrap__ZN5quarn6serial9WriteByteElh(PortHandle port, uint8_t value) {
   const BackendCall call;
   return __real__ZN5quarn6serial9WriteByteElh(port, value);
 }

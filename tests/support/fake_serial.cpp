@@ -143,9 +143,13 @@ namespace quarn::serial {
 
 using quarn::testing::FakePort;
 
-PortHandle OpenExclusive(const char* portName) {
+PortHandle OpenExclusive(const char* portName, OpenFailure* why) {
   FakePort* port = portName == nullptr ? nullptr : FakePort::Find(portName);
-  if (port == nullptr || !port->Open()) return QUARN_INVALID_PORT;
+  const OpenFailure failure = port == nullptr ? OpenFailure::kNoSuchPort : OpenFailure::kBusy;
+  if (port == nullptr || !port->Open()) {
+    if (why != nullptr) *why = failure;
+    return QUARN_INVALID_PORT;
+  }
   return port->handle();
 }
 
@@ -155,11 +159,20 @@ bool Close(PortHandle port) { return FakePort::FromHandle(port)->Close(); }
 
 void PurgeInput(PortHandle port) { FakePort::FromHandle(port)->Purge(); }
 
-bool WriteByte(PortHandle port, uint8_t value) { return FakePort::FromHandle(port)->Write(value); }
+void BeginFrameWrite(PortHandle) {}
+
+void EndFrameWrite(PortHandle) {}
+
+WriteOutcome WriteByte(PortHandle port, uint8_t value) {
+  FakePort* fake = FakePort::FromHandle(port);
+  if (fake->Write(value)) return WriteOutcome::kWritten;
+  return fake->hungUp() ? WriteOutcome::kGone : WriteOutcome::kFailed;
+}
 
 ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
-  const int got = FakePort::FromHandle(port)->Read(value);
-  if (got < 0) return ReadOutcome::kFailed;
+  FakePort* fake = FakePort::FromHandle(port);
+  const int got = fake->Read(value);
+  if (got < 0) return fake->hungUp() ? ReadOutcome::kGone : ReadOutcome::kFailed;
   return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
 }
 

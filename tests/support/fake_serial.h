@@ -59,6 +59,7 @@ class FakePort {
   bool faultFired() const { return faultFired_; }
   // A port whose device went away: every write and read fails.
   void HangUp() { hungUp_ = true; }
+  bool hungUp() const { return hungUp_; }
 
   // --- what the library did ---
   const Bytes& written() const { return written_; }  // every byte written, escapes included

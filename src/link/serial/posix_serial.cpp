@@ -67,28 +67,61 @@ bool WaitFor(int fd, short events, int timeoutMs) {
   }
 }
 
-// One read(); -1 on failure, 0 when nothing came, 1 with a byte.
+// The errors by which a terminal says that its device hung up or was removed.
+bool MeansGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
+// One read(); -1 on failure, -2 when the device is gone, 0 when nothing came, 1 with a byte.
 int ReadOnce(int fd, uint8_t* value) {
   for (;;) {
     const ssize_t got = read(fd, value, 1);
     if (got >= 0) return static_cast<int>(got);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return 0;
-    return -1;
+    return MeansGone(errno) ? -2 : -1;
   }
+}
+
+OpenFailure FailureOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return OpenFailure::kNoSuchPort;
+    case EACCES:
+    case EPERM:
+      return OpenFailure::kPermissionDenied;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return OpenFailure::kBusy;
+    case ENAMETOOLONG:
+      return OpenFailure::kBadName;
+    default:
+      return OpenFailure::kOther;
+  }
+}
+
+PortHandle Refuse(OpenFailure failure, OpenFailure* why) {
+  if (why != nullptr) *why = failure;
+  return QUARN_INVALID_PORT;
 }
 
 }  // namespace
 
-PortHandle OpenExclusive(const char* portName) {
+PortHandle OpenExclusive(const char* portName, OpenFailure* why) {
   char path[kMaxPathLength];
-  if (portName == nullptr || !BuildPath(portName, path)) return QUARN_INVALID_PORT;
+  if (portName == nullptr || portName[0] == '\0' || !BuildPath(portName, path)) {
+    return Refuse(OpenFailure::kBadName, why);
+  }
   const int fd = open(path, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return QUARN_INVALID_PORT;
-  // TIOCEXCL keeps other users out; root passes it, so an advisory lock keeps out other opens of ours.
-  if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (fd < 0) return Refuse(FailureOf(errno), why);
+  if (!isatty(fd)) {
     close(fd);
-    return QUARN_INVALID_PORT;
+    return Refuse(OpenFailure::kNotSerialPort, why);
+  }
+  // TIOCEXCL keeps other users out; root passes it, so an advisory lock keeps out other opens of ours.
+  if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return Refuse(OpenFailure::kBusy, why);
   }
   return static_cast<PortHandle>(fd);
 }
@@ -110,17 +143,24 @@ bool Close(PortHandle port) { return close(Descriptor(port)) == 0; }
 
 void PurgeInput(PortHandle port) { tcflush(Descriptor(port), TCIFLUSH); }
 
-bool WriteByte(PortHandle port, uint8_t value) {
+void BeginFrameWrite(PortHandle) {}
+
+void EndFrameWrite(PortHandle) {}
+
+WriteOutcome WriteByte(PortHandle port, uint8_t value) {
   const int fd = Descriptor(port);
   // The descriptor blocks, so the wait for room in the output is what bounds the write. A non-blocking
   // descriptor would save this poll, but every read that finds no byte yet would then cost an empty read
   // and a poll: twice the CPU of a stream at 115200 baud (BENCHMARKS.md).
-  if (!WaitFor(fd, POLLOUT, kWriteWaitMs)) return false;
+  if (!WaitFor(fd, POLLOUT, kWriteWaitMs)) {
+    return fcntl(fd, F_GETFL) < 0 ? WriteOutcome::kUnusable : WriteOutcome::kTimedOut;
+  }
   for (;;) {
     const ssize_t written = write(fd, &value, 1);
-    if (written == 1) return true;
+    if (written == 1) return WriteOutcome::kWritten;
     if (written < 0 && errno == EINTR) continue;
-    return false;
+    if (written < 0 && errno == EBADF) return WriteOutcome::kUnusable;
+    return written < 0 && MeansGone(errno) ? WriteOutcome::kGone : WriteOutcome::kFailed;
   }
 }
 
@@ -128,6 +168,7 @@ ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
   const int fd = Descriptor(port);
   int got = ReadOnce(fd, value);
   if (got == 0 && WaitFor(fd, POLLIN, kReadExtraWaitMs)) got = ReadOnce(fd, value);
+  if (got == -2) return ReadOutcome::kGone;
   if (got < 0) return ReadOutcome::kFailed;
   return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
 }

@@ -24,16 +24,50 @@ constexpr DWORD kWriteTotalTimeoutConstantMs = 500;
 
 }  // namespace
 
-PortHandle OpenExclusive(const char* portName) {
-  if (portName == nullptr) return QUARN_INVALID_PORT;
+namespace {
+
+OpenFailure FailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return OpenFailure::kNoSuchPort;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      // A COM port held by another program answers "access denied".
+      return OpenFailure::kBusy;
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return OpenFailure::kBadName;
+    default:
+      return OpenFailure::kOther;
+  }
+}
+
+PortHandle Refuse(OpenFailure failure, OpenFailure* why) {
+  if (why != nullptr) *why = failure;
+  return QUARN_INVALID_PORT;
+}
+
+// The errors by which a port says that its device was removed.
+bool MeansGone(DWORD error) {
+  return error == ERROR_DEVICE_REMOVED || error == ERROR_BAD_COMMAND || error == ERROR_GEN_FAILURE ||
+         error == ERROR_OPERATION_ABORTED;
+}
+
+}  // namespace
+
+PortHandle OpenExclusive(const char* portName, OpenFailure* why) {
+  if (portName == nullptr || portName[0] == '\0') return Refuse(OpenFailure::kBadName, why);
   char path[kMaxPathLength];
   const size_t prefixLength = sizeof kDevicePrefix - 1;
   const size_t nameLength = std::strlen(portName);
-  if (prefixLength + nameLength + 1 > kMaxPathLength) return QUARN_INVALID_PORT;
+  if (prefixLength + nameLength + 1 > kMaxPathLength) return Refuse(OpenFailure::kBadName, why);
   std::memcpy(path, kDevicePrefix, prefixLength);
   std::memcpy(path + prefixLength, portName, nameLength + 1);
   // Share mode 0 holds the port exclusively; flags 0 ask for synchronous I/O.
-  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (port == INVALID_HANDLE_VALUE) return Refuse(FailureOf(GetLastError()), why);
+  return port;
 }
 
 void Configure(PortHandle port, uint32_t baudRate) {
@@ -60,16 +94,27 @@ bool Close(PortHandle port) { return CloseHandle(port) != 0; }
 
 void PurgeInput(PortHandle port) { PurgeComm(port, PURGE_RXCLEAR); }
 
-bool WriteByte(PortHandle port, uint8_t value) {
+void BeginFrameWrite(PortHandle) {}
+
+void EndFrameWrite(PortHandle) {}
+
+WriteOutcome WriteByte(PortHandle port, uint8_t value) {
   DWORD written = 0;
+  if (WriteFile(port, &value, 1, &written, nullptr) == 0) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_INVALID_HANDLE) return WriteOutcome::kUnusable;
+    return MeansGone(error) ? WriteOutcome::kGone : WriteOutcome::kFailed;
+  }
   // When the write time-out passes, WriteFile still succeeds but reports nothing written: the byte is
   // lost, so the frame is, too.
-  return WriteFile(port, &value, 1, &written, nullptr) != 0 && written == 1;
+  return written == 1 ? WriteOutcome::kWritten : WriteOutcome::kTimedOut;
 }
 
 ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
   DWORD got = 0;
-  if (ReadFile(port, value, 1, &got, nullptr) == 0) return ReadOutcome::kFailed;
+  if (ReadFile(port, value, 1, &got, nullptr) == 0) {
+    return MeansGone(GetLastError()) ? ReadOutcome::kGone : ReadOutcome::kFailed;
+  }
   return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
 }
 

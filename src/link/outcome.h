@@ -1,0 +1,41 @@
+#pragma once
+// What happened in one exchange with the reader, kept apart from the 1 or 0 the C exports return, so
+// that every failure can say why: the port, the line, the frame, or the reader's own refusal.
+
+#include <cstdint>
+
+namespace quarn::link {
+
+enum class Outcome : uint8_t {
+  kSuccess,
+  kPortUnusable,         // the handle is not an open port
+  kPortGone,             // the device hung up or was removed
+  kWriteFailed,          // a byte of the command could not be written
+  kNoReply,              // no head byte within the time limit
+  kCutOff,               // the reply stopped before its tail
+  kBadEscape,            // an escape byte followed by a byte that needs no escape
+  kUnescapedHeadOrTail,  // a bare 0xAA or 0x55 inside the reply
+  kWrongTail,            // the byte after the body is not the tail
+  kTooLong,              // the reply announces more than the receive buffer holds
+  kCrcMismatch,          // the reply's CRC does not match its bytes
+  kOtherCommand,         // a reply to another command, or in the other mode
+  kRefused,              // the status byte fails the command's rule
+  kTooShort,             // the reply lacks bytes the command reads
+  kCommandTooLong,       // the parameters do not fit the command buffer; nothing was sent
+};
+
+// The outcome with what the reply told of it. status and errorCode are meaningful for kRefused (and
+// status for every reply that had one); code is the echoed code of a reply to another command.
+struct Result {
+  Outcome outcome = Outcome::kSuccess;
+  uint8_t status = 0;
+  uint8_t errorCode = 0xFF;  // the reader's error code, or 0xFF when the reply carried none
+  uint8_t code = 0;
+
+  bool ok() const { return outcome == Outcome::kSuccess; }
+};
+
+constexpr Result Succeeded() { return {}; }
+constexpr Result Failed(Outcome outcome) { return {outcome, 0, 0xFF, 0}; }
+
+}  // namespace quarn::link
