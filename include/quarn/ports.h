@@ -35,7 +35,9 @@ struct SerialPortInfo {
   std::string byPathPath;  // /dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0
 
   bool isUsb() const { return vendorId.has_value(); }
-  // The path that stays the same across replugs: the by-id link, else the by-path link, else the device.
+  // The path that names this adapter and no other after a replug: the by-id link of an adapter with a
+  // serial number; else the by-path link (two adapters without serial numbers share a by-id name, made of
+  // their model alone, but not a socket); else whichever there is, else the device.
   const std::string& stablePath() const;
 };
 

@@ -35,9 +35,9 @@ std::error_code CountError(size_t matches) {
 }  // namespace
 
 const std::string& SerialPortInfo::stablePath() const {
-  if (!byIdPath.empty()) return byIdPath;
+  if (!byIdPath.empty() && !serialNumber.empty()) return byIdPath;
   if (!byPathPath.empty()) return byPathPath;
-  return devicePath;
+  return byIdPath.empty() ? devicePath : byIdPath;
 }
 
 std::string UsbIdText(uint16_t id) {

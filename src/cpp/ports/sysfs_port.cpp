@@ -100,7 +100,6 @@ void WalkAncestors(const fs::path& device, const fs::path& top, SerialPortInfo& 
     TakeUsbDevice(dir, ancestry);
     dir = dir.parent_path();
   }
-  if (!ancestry.usbDeviceFound) port.interfaceNumber.reset();  // not a USB interface after all
   if (port.bus.empty()) port.bus = LinkName(device / "subsystem");
 }
 

@@ -41,7 +41,7 @@ class PortListing : public ::testing::Test {
     tree.AddUsbAdapter({"ttyUSB0", "ftdi_sio", "1-1", "0403", "6001", "FTDI", "FT232R USB UART", "A10K3XYZ", 0});
     tree.AddUsbAdapter({"ttyUSB1", "ftdi_sio", "1-2", "0403", "6010", "FTDI", "Dual RS232-HS", "FT5XYZ12", 0});
     tree.AddUsbAdapter({"ttyUSB2", "ftdi_sio", "1-2", "0403", "6010", "FTDI", "Dual RS232-HS", "FT5XYZ12", 1});
-    // An adapter without product and serial strings: udev makes no by-id link for it.
+    // An adapter without product and serial strings, and no by-id link.
     tree.AddUsbAdapter({"ttyACM0", "cdc_acm", "1-3", "2341", "0043", "Arduino (www.arduino.cc)", "", "", 0});
     tree.AddSerialCoreUart("ttyS0", "pnp", "00:04", "serial", "4");
     tree.AddSerialCoreUart("ttyS1", "platform", "serial8250", "serial8250", "0");
@@ -112,11 +112,19 @@ TEST_F(PortListing, EveryFieldOfEachKindOfPort) {
   }
 }
 
-TEST_F(PortListing, StablePathPrefersByIdThenByPathThenTheDevice) {
+TEST_F(PortListing, StablePathNamesThisAdapterAndNoOther) {
   std::map<std::string, SerialPortInfo> listed;
   for (const auto& info : List()) listed[info.name] = info;
   EXPECT_EQ(listed["ttyUSB0"].stablePath(), Link("by-id", kFtdiById));
   EXPECT_EQ(listed["ttyACM0"].stablePath(), tree.Dev("ttyACM0"));
+
+  // Without a serial number the by-id name is the model's, shared by every such adapter: the socket wins.
+  tree.AddSerialLink("by-id", "usb-2341_0043-if00", "ttyACM0");
+  for (const auto& info : List()) listed[info.name] = info;
+  EXPECT_EQ(listed["ttyACM0"].stablePath(), Link("by-id", "usb-2341_0043-if00"));
+  tree.AddSerialLink("by-path", "pci-0000:00:14.0-usb-0:3:1.0", "ttyACM0");
+  for (const auto& info : List()) listed[info.name] = info;
+  EXPECT_EQ(listed["ttyACM0"].stablePath(), Link("by-path", "pci-0000:00:14.0-usb-0:3:1.0"));
   EXPECT_TRUE(listed["ttyUSB0"].isUsb());
   EXPECT_FALSE(listed["ttyS0"].isUsb());
 }
