@@ -1,6 +1,7 @@
 // ports: the serial ports of the machine and which adapter is behind each, so that a person can tell
 // two USB adapters apart and name the reader's by the path that survives a replug. No reader needed.
 
+#include <cstdlib>
 #include <memory>
 
 #include "commands.h"
