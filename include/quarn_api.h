@@ -220,8 +220,9 @@ QUARN_API int QUARN_CALL UhfReaderDisconnect(PortHandle *portHandleRef, int rese
  * mode. Unless an export says otherwise, each makes one exchange with an 800 ms reply time limit and
  * returns 1 when the reply echoes the code as sent (a reply in the other mode is refused) and its status
  * byte passes the export's rule, else 0 (send failure, no reply in time, a framing or CRC error, a wrong
- * echoed code, a refused status, or a reply too short for the bytes the export copies). On result 0 no out-parameter is written unless the
- * export says otherwise. A longer reply than needed is accepted; extra bytes are ignored.
+ * echoed code, a refused status, or a reply too short for the bytes the export copies). On result 0 no
+ * out-parameter is written unless the export says otherwise. A longer reply than needed is accepted;
+ * extra bytes are ignored.
  */
 
 /*
