@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Which wine runs which Windows program on this host; sourced by the Windows ring's scripts, with or
 # without set -e.
 #
@@ -55,6 +56,7 @@ wine_host_decide() {
   if [ -e "$probe" ]; then
     # bash executes it itself: timeout's execvp would hand a file the kernel refuses to /bin/sh.
     status=0
+    # shellcheck disable=SC2016
     output=$(LC_ALL=C timeout 20 bash -c 'exec "$0" --version' "$probe" 2>&1 </dev/null) || status=$?
     output=$(head -n 1 <<<"$output")
     if [ "$status" -eq 126 ] && [[ $output == *"Exec format error"* ]]; then
