@@ -238,11 +238,10 @@ void PtyServer::ServeOnce() {
 // new terminal exists, so that the new one cannot get the old one's number and path.
 void PtyServer::HangUp() {
   std::unique_lock<std::mutex> plugLock(plugMutex_);
-  unplugRequested_ = false;
   replugAtUs_ = NowUs() + pauseUs_;
-  if (plugged_) {
-    plugged_ = false;
-    plugLock.unlock();
+  const bool wasPlugged = plugged_;
+  plugLock.unlock();
+  if (wasPlugged) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       reader_->Advance(NowUs());
@@ -253,8 +252,10 @@ void PtyServer::HangUp() {
     CloseFd(retiredSlave_);
     retiredSlave_ = heldSlave_;
     heldSlave_ = -1;
-    plugLock.lock();
   }
+  plugLock.lock();
+  plugged_ = false;
+  unplugRequested_ = false;
   plugLock.unlock();
   plugChanged_.notify_all();
 }
