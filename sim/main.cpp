@@ -70,7 +70,7 @@ void AddOptions(CLI::App& app, Options& options) {
   app.add_option("--scenario", options.scenarioFile, "Scenario file (see sim/README.md)")->check(CLI::ExistingFile);
   app.add_option("--tags", options.tags, "Number of generated tags (default 3, or 0 with --epc)");
   app.add_option("--seed", options.seed, "Seed of generated EPCs, TIDs, UID and challenges");
-  app.add_option("--epc", options.epcs, "A tag: EPC in hex, then key=value options (repeatable)");
+  app.add_option("--epc", options.epcs, "A tag: EPC in hex, then key=value options and presence words (repeatable)");
   app.add_option("--antennas", options.antennas, "Number of antennas, 1 to 8 (default 4)")->check(CLI::Range(1, 8));
   app.add_option("--interval", options.interval, "Milliseconds between streamed frames (default 30)")
       ->check(CLI::Range(1, 255));

@@ -224,7 +224,7 @@ std::optional<uint64_t> VirtualReader::NextEventUs() const {
   std::optional<uint64_t> next = output_.NextDueUs();
   if (streaming() && (!next || stream_.nextDueUs < *next)) next = stream_.nextDueUs;
   // A hang that begins or ends by the clock.
-  std::optional<uint64_t> hangEvent = hung_ ? hangEndsUs_ : hangScheduled_ ? faults_.hangAtUs : std::nullopt;
+  const std::optional<uint64_t> hangEvent = hung_ ? hangEndsUs_ : hangScheduled_ ? faults_.hangAtUs : std::nullopt;
   if (hangEvent && (!next || *hangEvent < *next)) next = hangEvent;
   return next;
 }

@@ -116,6 +116,12 @@ Bytes GeneratedTid(std::mt19937& random) {
   return tid;
 }
 
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  const size_t last = text.find_last_not_of(" \t\r");
+  return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
 void ApplyLine(const std::string& line, Scenario& scenario) {
   std::stringstream stream(line);
   std::string word;
@@ -246,7 +252,7 @@ void ApplyScenarioText(const std::string& text, Scenario& scenario) {
     try {
       ApplyLine(line, scenario);
     } catch (const ScenarioError& error) {
-      Fail("line " + std::to_string(number) + ": " + error.what());
+      Fail("line " + std::to_string(number) + " (" + Trimmed(line) + "): " + error.what());
     }
   }
 }

@@ -42,7 +42,8 @@ class ScenarioError : public std::runtime_error {
 void ApplyScenarioText(const std::string& text, Scenario& scenario);
 void LoadScenarioFile(const std::string& path, Scenario& scenario);
 
-// One "tag" line without the word tag: an EPC in hex, then key=value options.
+// One "tag" line without the word tag: an EPC in hex, then key=value options and the presence words
+// (enters, leaves, every, present, each followed by seconds).
 TagEntry ParseTagEntry(const std::string& line);
 
 // The tags of the scenario: explicit ones first, then the generated ones.
