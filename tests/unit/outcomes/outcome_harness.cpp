@@ -16,44 +16,6 @@ const uint8_t kPassword[4] = {0x11, 0x22, 0x33, 0x44};
 const uint8_t kWordPointer[1] = {0x02};
 const uint8_t kWords[8] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
 
-const char* OutcomeName(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::kSuccess:
-      return "kSuccess";
-    case Outcome::kPortUnusable:
-      return "kPortUnusable";
-    case Outcome::kPortGone:
-      return "kPortGone";
-    case Outcome::kWriteFailed:
-      return "kWriteFailed";
-    case Outcome::kNoReply:
-      return "kNoReply";
-    case Outcome::kCutOff:
-      return "kCutOff";
-    case Outcome::kBadEscape:
-      return "kBadEscape";
-    case Outcome::kUnescapedHeadOrTail:
-      return "kUnescapedHeadOrTail";
-    case Outcome::kWrongTail:
-      return "kWrongTail";
-    case Outcome::kTooLong:
-      return "kTooLong";
-    case Outcome::kCrcMismatch:
-      return "kCrcMismatch";
-    case Outcome::kOtherCommand:
-      return "kOtherCommand";
-    case Outcome::kRefused:
-      return "kRefused";
-    case Outcome::kTooShort:
-      return "kTooShort";
-    case Outcome::kCommandTooLong:
-      return "kCommandTooLong";
-    case Outcome::kInvalidArgument:
-      return "kInvalidArgument";
-  }
-  return "an outcome without a name";
-}
-
 namespace {
 
 std::string Describe(const Result& result) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "export_catalog.h"
 #include "fake_serial.h"
 #include "link/command_table.h"
 #include "link/outcome.h"
@@ -23,7 +24,7 @@ using link::Result;
 using testing::Bytes;
 using testing::FakePort;
 
-const char* OutcomeName(Outcome outcome);
+using testing::OutcomeName;
 
 // Room for every output a family call writes, more than any of them needs; the tables check results,
 // the reliability ring checks buffers.
