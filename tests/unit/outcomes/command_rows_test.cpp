@@ -39,7 +39,9 @@ TEST_P(CommandRow, EachCheckOfTheRowNamesItsOutcome) {
     ++calls;
     ExpectCases(RowCases(call));
     // A row's status rule refuses some status unless the family reads the status itself.
-    if (row.statusRule != link::StatusRule::kAny) EXPECT_TRUE(call.refusal.has_value()) << call.name;
+    if (row.statusRule != link::StatusRule::kAny) {
+      EXPECT_TRUE(call.refusal.has_value()) << call.name;
+    }
   }
   EXPECT_GT(calls, 0) << row.name << " has no family call in the outcome tables";
 }

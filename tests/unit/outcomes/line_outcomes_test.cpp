@@ -132,7 +132,9 @@ TEST(LineOutcomes, EachReceiverNamesEachFramingFault) {
         const Reception got = Receive(port, kind);
         EXPECT_TRUE(SameResult(got.result, Fails(expected)))
             << fault.what << ", " << KindName(kind) << (crc ? ", CRC mode" : ", plain mode");
-        if (expected == Outcome::kSuccess) EXPECT_EQ(got.length, frame.size()) << fault.what;
+        if (expected == Outcome::kSuccess) {
+          EXPECT_EQ(got.length, frame.size()) << fault.what;
+        }
       }
     }
   }

@@ -18,6 +18,16 @@ const uint8_t kWords[8] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
 
 namespace {
 
+size_t cases_run = 0;
+
+class CaseCounter : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    if (cases_run > 0) std::printf("outcome tables: %zu cases\n", cases_run);
+  }
+};
+const auto* const kCounter = ::testing::AddGlobalTestEnvironment(new CaseCounter);
+
 std::string Describe(const Result& result) {
   char text[96];
   std::snprintf(text, sizeof(text), "%s (status 0x%02X, errorCode 0x%02X, code 0x%02X)", OutcomeName(result.outcome),
@@ -187,6 +197,7 @@ Result RunScene(const FamilyCall& call, const Scene& scene, bool crc, int* write
 }
 
 void ExpectCase(const OutcomeCase& line) {
+  ++cases_run;
   EXPECT_TRUE(SameResult(RunScene(line.call, line.scene, line.crc), line.expected))
       << line.call.name << ": " << line.what << (line.crc ? " (CRC mode)" : " (plain mode)");
 }

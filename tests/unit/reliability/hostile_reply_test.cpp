@@ -532,8 +532,12 @@ std::string Describe(const quarn::link::Result& result) {
 void CheckNamed(const quarn::link::Result& result, const Named& named) {
   EXPECT_TRUE(named.Allows(result.outcome)) << "the family names " << Describe(result);
   const bool replyTold = result.outcome == Outcome::kSuccess || result.outcome == Outcome::kRefused;
-  if (named.status && replyTold) EXPECT_EQ(result.status, *named.status) << Describe(result);
-  if (named.code && result.outcome == Outcome::kOtherCommand) EXPECT_EQ(result.code, *named.code) << Describe(result);
+  if (named.status && replyTold) {
+    EXPECT_EQ(result.status, *named.status) << Describe(result);
+  }
+  if (named.code && result.outcome == Outcome::kOtherCommand) {
+    EXPECT_EQ(result.code, *named.code) << Describe(result);
+  }
 }
 
 void RunCase(const ExportEntry& entry, const HostileCase& hostile, bool crc) {
