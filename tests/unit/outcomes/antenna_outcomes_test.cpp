@@ -16,25 +16,12 @@ namespace {
 const uint8_t kOptionParams[2] = {0x00, 0x00};
 const Bytes kFourBytes = {0x10, 0x11, 0x12, 0x13};
 
-Bytes WithStatus(uint8_t status, std::initializer_list<Bytes> parts) {
-  Bytes payload{status};
-  for (const Bytes& part : parts) payload = testing::Join({payload, part});
-  return payload;
-}
-
 tags::MultiTagReadRequest MultiTagRequest() { return {kPassword, 3, kWordPointer, 2, 0x00, kOptionParams}; }
 
-FamilyCall Find(const char* name) {
-  for (const FamilyCall& call : AntennaCalls()) {
-    if (std::string(call.name) == name) return call;
-  }
-  ADD_FAILURE() << "no antenna call " << name;
-  return AntennaCalls().front();
-}
+FamilyCall Find(const char* name) { return FindCall(AntennaCalls(), name); }
 
 OutcomeCase Reply(const char* what, const char* name, bool crc, const Bytes& payload, Result expected) {
-  const FamilyCall call = Find(name);
-  return {what, call, {testing::StuffedFrame(ReplyFrameFor(call, crc, payload))}, crc, expected};
+  return ReplyCase(what, Find(name), crc, payload, expected);
 }
 
 std::vector<OutcomeCase> ReplyCases() {

@@ -140,6 +140,30 @@ void AddPortCases(const FamilyCall& call, bool crc, std::vector<OutcomeCase>& li
 
 bool ReceiveOnly(const FamilyCall& call) { return call.row->receiveOnly; }
 
+Bytes WithStatus(uint8_t status, std::initializer_list<Bytes> parts) {
+  Bytes payload{status};
+  for (const Bytes& part : parts) payload.insert(payload.end(), part.begin(), part.end());
+  return payload;
+}
+
+Bytes Counting(size_t count, uint8_t first) {
+  Bytes bytes(count);
+  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(first + i);
+  return bytes;
+}
+
+FamilyCall FindCall(const std::vector<FamilyCall>& calls, const char* name) {
+  for (const FamilyCall& call : calls) {
+    if (std::string(call.name) == name) return call;
+  }
+  ADD_FAILURE() << "no family call " << name;
+  return calls.front();
+}
+
+OutcomeCase ReplyCase(const char* what, const FamilyCall& call, bool crc, const Bytes& payload, Result expected) {
+  return {what, call, {testing::StuffedFrame(ReplyFrameFor(call, crc, payload))}, crc, expected};
+}
+
 Bytes ReplyFrameFor(const FamilyCall& call, bool crc, uint8_t code, const Bytes& payload) {
   const uint8_t wireCode = ModeCode(code, crc);
   return call.row->receiver == link::FrameKind::kAntenna ? testing::AntennaReplyFrame(0x01, wireCode, payload)

@@ -1,12 +1,14 @@
 #pragma once
 // What the outcome tables share: a family call with the command row it exercises and a good reply, the
 // fake port's side of one case (reply bytes and a fault of the line), and the comparison of a Result
-// field by field. Every family's table lists its calls here, so one generator gives each of them the
-// faults of the port, the line and the frame, and the row table walks all of them.
+// field by field. Every family's test file lists its calls through this header, so one generator gives
+// each of them the faults of the port, the line and the frame, and the row table walks all of them.
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,7 +25,6 @@ using link::Outcome;
 using link::Result;
 using testing::Bytes;
 using testing::FakePort;
-
 using testing::OutcomeName;
 
 // Room for every output a family call writes, more than any of them needs; the tables check results,
@@ -61,6 +62,11 @@ Bytes ReplyFrameFor(const FamilyCall& call, bool crc, const Bytes& payload);
 Bytes ReplyFrameFor(const FamilyCall& call, bool crc, uint8_t code, const Bytes& payload);
 Bytes GoodWire(const FamilyCall& call, bool crc);
 
+// A reply payload: the status, then the parts of the data.
+Bytes WithStatus(uint8_t status, std::initializer_list<Bytes> parts = {});
+// count bytes counting up from first.
+Bytes Counting(size_t count, uint8_t first);
+
 // The fake port's side of one case.
 enum class Fault {
   kNone,
@@ -89,6 +95,11 @@ struct OutcomeCase {
   bool crc;
   Result expected;
 };
+
+// The call of that name in a family's list.
+FamilyCall FindCall(const std::vector<FamilyCall>& calls, const char* name);
+// A case whose reply is call's frame around payload.
+OutcomeCase ReplyCase(const char* what, const FamilyCall& call, bool crc, const Bytes& payload, Result expected);
 
 // Field by field, with the outcome named.
 ::testing::AssertionResult SameResult(const Result& actual, const Result& expected);

@@ -20,25 +20,10 @@ namespace c = link::commands;
 
 namespace {
 
-Bytes Counting(size_t count, uint8_t first) {
-  Bytes bytes(count);
-  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(first + i);
-  return bytes;
-}
-
-Bytes WithStatus(uint8_t status, const Bytes& data) { return testing::Join({{status}, data}); }
-
-FamilyCall Find(const char* name) {
-  for (const FamilyCall& call : ReaderCalls()) {
-    if (std::string(call.name) == name) return call;
-  }
-  ADD_FAILURE() << "no reader call " << name;
-  return ReaderCalls().front();
-}
+FamilyCall Find(const char* name) { return FindCall(ReaderCalls(), name); }
 
 OutcomeCase Reply(const char* what, const char* name, bool crc, const Bytes& payload, Result expected) {
-  const FamilyCall call = Find(name);
-  return {what, call, {testing::StuffedFrame(ReplyFrameFor(call, crc, payload))}, crc, expected};
+  return ReplyCase(what, Find(name), crc, payload, expected);
 }
 
 // Replies that pass the row's checks but lack bytes the call copies.
@@ -46,13 +31,13 @@ std::vector<OutcomeCase> ShortReplyCases() {
   std::vector<OutcomeCase> lines;
   for (bool crc : {false, true}) {
     lines.push_back(Reply("status without the power", "GetPower", crc, {0x00}, Fails(Outcome::kTooShort)));
-    lines.push_back(Reply("six of seven frequency bytes", "GetFrequency", crc, WithStatus(0x00, Counting(6, 1)),
+    lines.push_back(Reply("six of seven frequency bytes", "GetFrequency", crc, WithStatus(0x00, {Counting(6, 1)}),
                           Fails(Outcome::kTooShort)));
-    lines.push_back(Reply("eight of nine version bytes", "GetVersion", crc, WithStatus(0x00, Counting(8, 1)),
+    lines.push_back(Reply("eight of nine version bytes", "GetVersion", crc, WithStatus(0x00, {Counting(8, 1)}),
                           Fails(Outcome::kTooShort)));
-    lines.push_back(Reply("eleven of twelve UID bytes", "GetReaderUid", crc, WithStatus(0x00, Counting(11, 1)),
+    lines.push_back(Reply("eleven of twelve UID bytes", "GetReaderUid", crc, WithStatus(0x00, {Counting(11, 1)}),
                           Fails(Outcome::kTooShort)));
-    lines.push_back(Reply("three of four register bytes", "GetRegister", crc, WithStatus(0x00, Counting(3, 1)),
+    lines.push_back(Reply("three of four register bytes", "GetRegister", crc, WithStatus(0x00, {Counting(3, 1)}),
                           Fails(Outcome::kTooShort)));
     lines.push_back(Reply("the multi-antenna byte missing", "GetMultiAntSetting", crc, {0x00},
                           Fails(Outcome::kTooShort)));
@@ -66,8 +51,8 @@ std::vector<OutcomeCase> StatusCases() {
   for (bool crc : {false, true}) {
     lines.push_back(Reply("status 0x7F passes bit 7 clear", "GetPower", crc, {0x7F, 0x1E}, Ok(0x7F)));
     lines.push_back(Reply("status 0x81 carries no code here", "GetVersion", crc,
-                          WithStatus(0x81, Counting(9, 1)), RefusedWith(0x81)));
-    lines.push_back(Reply("status 0x01 fails status 0", "GetReaderUid", crc, WithStatus(0x01, Counting(12, 1)),
+                          WithStatus(0x81, {Counting(9, 1)}), RefusedWith(0x81)));
+    lines.push_back(Reply("status 0x01 fails status 0", "GetReaderUid", crc, WithStatus(0x01, {Counting(12, 1)}),
                           RefusedWith(0x01)));
     // The register commands' refusing status is the reader's code.
     lines.push_back(Reply("a register read refused with 0x80", "GetRegister", crc, {0x80}, RefusedWith(0x80, 0x80)));
@@ -83,7 +68,7 @@ std::vector<OutcomeCase> StopCases() {
   std::vector<OutcomeCase> lines;
   for (bool crc : {false, true}) {
     const uint8_t stopCode = static_cast<uint8_t>(crc ? 0x92 : 0x12);
-    const Bytes report = testing::WireReply(static_cast<uint8_t>(crc ? 0x90 : 0x10), WithStatus(0x00, kRecord));
+    const Bytes report = testing::WireReply(static_cast<uint8_t>(crc ? 0x90 : 0x10), WithStatus(0x00, {kRecord}));
     const Bytes ack = testing::WireReply(stopCode, {0x00});
     lines.push_back({"three tag reports, then the acknowledgement", stop,
                      {testing::Join({report, report, report, ack})}, crc, Ok(0x00)});
@@ -131,7 +116,7 @@ const std::vector<FamilyCall>& ReaderCalls() {
          return reader::GetFrequency(p.handle(), {s.bytes[0], s.bytes[1], s.bytes[2], s.bytes[3], s.bytes[4], s.bytes[5]},
                                      crc);
        },
-       WithStatus(0x00, Counting(7, 1)), Refusal{{0xC0}}},
+       WithStatus(0x00, {Counting(7, 1)}), Refusal{{0xC0}}},
       {"SetFrequency", &c::kSetFrequency,
        [](FakePort& p, Sink&, uint32_t crc) {
          static const uint8_t freq23[2] = {0x02, 0x03};
@@ -140,15 +125,15 @@ const std::vector<FamilyCall>& ReaderCalls() {
        {0x00}, Refusal{{0x80}}},
       {"GetVersion", &c::kGetVersion,
        [](FakePort& p, Sink& s, uint32_t crc) { return reader::GetVersion(p.handle(), s.bytes[0], s.bytes[1], crc); },
-       WithStatus(0x00, Counting(9, 0x31)), Refusal{{0x80}}},
+       WithStatus(0x00, {Counting(9, 0x31)}), Refusal{{0x80}}},
       {"GetReaderUid", &c::kGetReaderUid,
        [](FakePort& p, Sink& s, uint32_t crc) { return reader::GetReaderUid(p.handle(), s.bytes[0], crc); },
-       WithStatus(0x00, Counting(12, 0x50)), Refusal{{0x02}}},
+       WithStatus(0x00, {Counting(12, 0x50)}), Refusal{{0x02}}},
       {"GetRegister", &c::kGetRegister,
        [](FakePort& p, Sink& s, uint32_t crc) {
          return reader::GetRegister(p.handle(), 0x10, 4, s.bytes[0], s.bytes[1], crc);
        },
-       WithStatus(0x00, Counting(4, 1)), Refusal{{0x05}, 0x05}},
+       WithStatus(0x00, {Counting(4, 1)}), Refusal{{0x05}, 0x05}},
       {"SetRegister", &c::kSetRegister,
        [](FakePort& p, Sink& s, uint32_t crc) {
          return reader::SetRegister(p.handle(), 0x20, 4, kWords, s.bytes[0], crc);

@@ -21,31 +21,12 @@ const uint8_t kGetChallenge[5] = {0x00, 0x84, 0x00, 0x00, 0x04};
 const uint8_t kHeaderOnly[4] = {0x80, 0xCA, 0x00, 0x00};
 const uint8_t kTwoBytePointer[2] = {0x81, 0x02};
 
-Bytes Counting(size_t count, uint8_t first) {
-  Bytes bytes(count);
-  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(first + i);
-  return bytes;
-}
-
-Bytes WithStatus(uint8_t status, std::initializer_list<Bytes> parts) {
-  Bytes payload{status};
-  for (const Bytes& part : parts) payload = testing::Join({payload, part});
-  return payload;
-}
-
 sam::SrWriteRequest SrRequest(const uint8_t* wordPtr) { return {kPassword, 3, wordPtr, {0x01, 0x02, 0x03, 0x04}}; }
 
-FamilyCall Find(const char* name) {
-  for (const FamilyCall& call : SamCalls()) {
-    if (std::string(call.name) == name) return call;
-  }
-  ADD_FAILURE() << "no SAM call " << name;
-  return SamCalls().front();
-}
+FamilyCall Find(const char* name) { return FindCall(SamCalls(), name); }
 
 OutcomeCase Reply(const char* what, const char* name, bool crc, const Bytes& payload, Result expected) {
-  const FamilyCall call = Find(name);
-  return {what, call, {testing::StuffedFrame(ReplyFrameFor(call, crc, payload))}, crc, expected};
+  return ReplyCase(what, Find(name), crc, payload, expected);
 }
 
 const Bytes kStatusWord = {0x90, 0x00};

@@ -25,12 +25,6 @@ const uint8_t kNewEpc[12] = {0x70, 0x71, 0x72, 0x73, 0x74, 0x75, 0x76, 0x77, 0x7
 // The report of a filter with a one-byte pointer and a 12-bit mask.
 const Bytes kFilterWire = {0x01, 0x0A, 0x04, 0x00, 0x01, 0x20, 0x0C, 0x30, 0x00, 0x00};
 
-Bytes WithStatus(uint8_t status, std::initializer_list<Bytes> parts) {
-  Bytes payload{status};
-  for (const Bytes& part : parts) payload = testing::Join({payload, part});
-  return payload;
-}
-
 const Bytes kFourBytes = {0x10, 0x11, 0x12, 0x13};
 
 tags::MultiTagReadRequest MultiTagRequest() { return {kPassword, 3, kWordPointer, 2, 0x00, kOptionParams}; }
@@ -51,17 +45,10 @@ FilterRecord SampleFilter() {
   return filter;
 }
 
-FamilyCall Find(const char* name) {
-  for (const FamilyCall& call : TagCalls()) {
-    if (std::string(call.name) == name) return call;
-  }
-  ADD_FAILURE() << "no tag call " << name;
-  return TagCalls().front();
-}
+FamilyCall Find(const char* name) { return FindCall(TagCalls(), name); }
 
 OutcomeCase Reply(const char* what, const char* name, bool crc, const Bytes& payload, Result expected) {
-  const FamilyCall call = Find(name);
-  return {what, call, {testing::StuffedFrame(ReplyFrameFor(call, crc, payload))}, crc, expected};
+  return ReplyCase(what, Find(name), crc, payload, expected);
 }
 
 const Result kTooShort = Fails(Outcome::kTooShort);

@@ -18,17 +18,10 @@ namespace {
 const uint8_t kRn32[4] = {0x78, 0x56, 0x34, 0x12};
 const uint8_t kImageSize[4] = {0x00, 0x01, 0x00, 0x00};
 
-FamilyCall Find(const char* name) {
-  for (const FamilyCall& call : UpdateCalls()) {
-    if (std::string(call.name) == name) return call;
-  }
-  ADD_FAILURE() << "no update call " << name;
-  return UpdateCalls().front();
-}
+FamilyCall Find(const char* name) { return FindCall(UpdateCalls(), name); }
 
 OutcomeCase Reply(const char* what, const char* name, bool crc, const Bytes& payload, Result expected) {
-  const FamilyCall call = Find(name);
-  return {what, call, {testing::StuffedFrame(ReplyFrameFor(call, crc, payload))}, crc, expected};
+  return ReplyCase(what, Find(name), crc, payload, expected);
 }
 
 std::vector<OutcomeCase> ReplyCases() {
