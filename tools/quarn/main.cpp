@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
   AddSamCommands(app, commands);
   AddUpdateCommand(app, commands);
   AddDecodeCommand(app, commands);
+  AddWatchCommand(app, commands);
 
   try {
     app.parse(argc, argv);
