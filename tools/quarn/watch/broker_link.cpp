@@ -27,15 +27,17 @@ int TopicIndexOf(MessageKind kind) {
 // The broker's refusals (CONNACK return codes) that no retry can cure: the configuration is wrong.
 bool IsConfigurationRefusal(int code) { return code == 1 || code == 2 || code == 4 || code == 5; }
 
+
 std::string ConnectFailureText(int code, const char* message) {
   switch (code) {
     case 1: return "the broker does not accept MQTT 3.1.1";
     case 2: return "the broker refused the client id";
     case 3: return "the broker is unavailable";
     case 4:
-      return std::string("the broker refused the user name or password (set ") + kUsernameVariable + " and " +
-             kPasswordVariable + ", or give --mqtt-credentials FILE)";
-    case 5: return "the broker refused: not authorized (check the user's rights on the broker)";
+    case 5:
+      // Brokers answer a wrong or missing password with either code.
+      return std::string("the broker refused the user name or password, or the user may not connect (set ") +
+             kUsernameVariable + " and " + kPasswordVariable + ", or give --mqtt-credentials FILE)";
     default: break;
   }
   std::string text = message && *message ? message : MQTTAsync_strerror(code);
@@ -169,7 +171,7 @@ void BrokerLink::StartConnect(std::unique_lock<std::mutex>& lock) {
   lock.lock();
   if (rc != MQTTASYNC_SUCCESS) {
     connecting_ = false;
-    ConnectFailed(rc, nullptr);
+    ConnectFailed(rc, "");
   }
 }
 
@@ -277,7 +279,11 @@ void BrokerLink::OnConnectFailed(void* context, MQTTAsync_failureData* response)
   std::lock_guard<std::mutex> lock(link->mutex_);
   link->connecting_ = false;
   int code = response ? response->code : MQTTASYNC_FAILURE;
-  link->ConnectFailed(code, ConnectFailureText(code, response ? response->message : nullptr));
+  std::string why = ConnectFailureText(code, response ? response->message : nullptr);
+  // The client library does not say why a handshake failed; the usual causes, then.
+  if (link->settings_.address.tls && code == MQTTASYNC_FAILURE)
+    why += " (is the broker there, and its certificate signed by the CA given and made out to the host in the URL?)";
+  link->ConnectFailed(code, why);
   link->changed_.notify_all();
 }
 
