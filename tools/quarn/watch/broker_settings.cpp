@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "report.h"
@@ -54,7 +55,8 @@ BrokerAddress ParseBrokerUrl(const std::string& url) {
     FailUsage("the broker URL carries a user name or password; give them in " + std::string(kUsernameVariable) +
               " and " + kPasswordVariable + " or in a file (--mqtt-credentials), where other users cannot see them");
   if (rest.find('/') != std::string::npos) FailUsage("the broker URL " + url + " has a path; give only host and port");
-  std::string host = rest, portText;
+  std::string host = rest;
+  std::optional<std::string> portText;
   if (!rest.empty() && rest.front() == '[') {
     size_t close = rest.find(']');
     if (close == std::string::npos) FailUsage("the broker URL " + url + " opens a [v6 address] it does not close");
@@ -68,7 +70,7 @@ BrokerAddress ParseBrokerUrl(const std::string& url) {
     portText = rest.substr(colon + 1);
   }
   if (host.empty() || host == "[]") FailUsage("the broker URL " + url + " names no host");
-  int port = portText.empty() ? (address.tls ? kTlsPort : kPlainPort) : ParsePort(portText, url);
+  int port = portText ? ParsePort(*portText, url) : address.tls ? kTlsPort : kPlainPort;
   address.serverUri = (address.tls ? "ssl://" : "tcp://") + host + ":" + std::to_string(port);
   return address;
 }

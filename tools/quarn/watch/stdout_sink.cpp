@@ -3,7 +3,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 
 namespace quarn::watch {
 
@@ -91,7 +93,9 @@ bool StdoutSink::WriteAll(const std::string& text) {
       continue;
     }
     if (writable.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
-    ssize_t wrote = write(fd_, text.data() + offset, text.size() - offset);
+    // Once a pipe is writable, a write of at most PIPE_BUF bytes finds room and returns; a longer one
+    // could wait for a reader that never comes.
+    ssize_t wrote = write(fd_, text.data() + offset, std::min<size_t>(text.size() - offset, PIPE_BUF));
     if (wrote < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
       return false;
