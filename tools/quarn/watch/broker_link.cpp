@@ -89,6 +89,10 @@ void BrokerLink::Deliver(const Message& message) {
 
 Json BrokerLink::Describe() {
   std::lock_guard<std::mutex> lock(mutex_);
+  return DescribeLocked();
+}
+
+Json BrokerLink::DescribeLocked() const {
   Json description{{"connected", connected_},
                    {"queued", queue_.depth()},
                    {"overflow", queue_.overflow()},
@@ -114,6 +118,15 @@ void BrokerLink::Wait() {
   if (left > 0 && log_)
     log_("broker " + settings_.url + ": " + std::to_string(left) + " messages for " + reader_ +
          " were not delivered before the end" + (connected_ ? "" : " (the broker was away)"));
+}
+
+// A status waits in its slot while the connection comes and goes: what it says about this output is
+// made true at the moment it goes out.
+std::string BrokerLink::WithDelivery(const std::string& status) const {
+  Json object = Json::parse(status, nullptr, false);
+  if (!object.is_object()) return status;
+  object["mqtt"] = DescribeLocked();
+  return Line(object);
 }
 
 bool BrokerLink::Drained() const {
@@ -180,7 +193,7 @@ void BrokerLink::SendWaiting(std::unique_lock<std::mutex>& lock) {
     if (queue_.onTheirWay() + (statusOnItsWay_ ? 1 : 0) >= kWindow) return;
     if (status_ && !statusOnItsWay_ && statusVersion_ > statusAcknowledged_) {
       statusOnItsWay_ = true;
-      std::string payload = *status_;
+      std::string payload = WithDelivery(*status_);
       if (!Send(lock, topics_[kStatusTopic], payload, true, 0, statusVersion_)) return;
       continue;
     }
@@ -267,6 +280,7 @@ void BrokerLink::OnConnected(void* context, MQTTAsync_successData*) {
   link->everConnected_ = true;
   link->queue_.ReturnAll();  // what the last connection left unacknowledged goes again
   link->statusOnItsWay_ = false;
+  link->statusAcknowledged_ = 0;  // the latest status goes again, over the will the broker may have kept
   link->backoff_.Reset();
   link->lastError_.clear();
   if (!link->loggedError_.empty() && link->log_) link->log_("broker " + link->settings_.url + ": connected again");

@@ -56,6 +56,8 @@ class BrokerLink {
             uint64_t id, uint64_t statusVersion);
   void Disconnect(std::unique_lock<std::mutex>& lock);
   bool Drained() const;
+  Json DescribeLocked() const;
+  std::string WithDelivery(const std::string& status) const;
   void Settle(SendContext* context, bool delivered);
   void ConnectFailed(int code, const std::string& why);
   void LogOnce(const std::string& line);
