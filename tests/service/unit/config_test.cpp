@@ -103,6 +103,14 @@ TEST(WatchConfig, MistakesAreRefusedNamingThePlace) {
   }
 }
 
+TEST(WatchConfig, TheShippedExampleIsOneTheWatchTakes) {
+  WatchConfig config = LoadConfig(QUARN_SOURCE_DIR "/packaging/systemd/watch.example.json");
+  ASSERT_EQ(config.readers.size(), 1u);
+  EXPECT_EQ(config.readers[0].filters.size(), 1u);
+  EXPECT_FALSE(config.mqttUrl.empty());
+  EXPECT_EQ(Refusal([&] { CheckReaders(config); }), "");
+}
+
 TEST(WatchConfig, ReadersMustExistAndNotShareATopic) {
   WatchConfig none;
   EXPECT_NE(Refusal([&] { CheckReaders(none); }).find("no reader to watch"), std::string::npos);
