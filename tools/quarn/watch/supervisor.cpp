@@ -144,7 +144,7 @@ void Supervisor::Housekeeping() {
     presence_->Age(now, events);
     DeliverEvents(events);
   }
-  if (now >= nextStatus_) DeliverStatus();
+  if (now >= nextStatus_) DeliverStatus(true);
 }
 
 void Supervisor::Shutdown() {
@@ -177,13 +177,17 @@ void Supervisor::DeliverEvents(std::vector<PresenceEvent>& events) {
   events.clear();
 }
 
-void Supervisor::DeliverStatus() {
+// The rate is over the time since the last periodic status: a status at a change may come moments
+// after another, and a rate over moments says little.
+void Supervisor::DeliverStatus(bool periodic) {
   SteadyTime now = clock_.Now();
   double seconds = std::chrono::duration<double>(now - lastStatusAt_).count();
   double perSecond = seconds > 0 ? static_cast<double>(status_.reads - readsAtLastStatus_) / seconds : 0.0;
-  lastStatusAt_ = now;
-  readsAtLastStatus_ = status_.reads;
-  nextStatus_ = now + options_.statusEvery;
+  if (periodic) {
+    lastStatusAt_ = now;
+    readsAtLastStatus_ = status_.reads;
+    nextStatus_ = now + options_.statusEvery;
+  }
   status_.online = online_;
   if (presence_) {
     status_.tagsTracked = presence_->tracked();

@@ -56,7 +56,7 @@ class Supervisor {
   Millis UntilNextDue(Millis cap);
   void Deliver(MessageKind kind, const Json& object);
   void DeliverEvents(std::vector<PresenceEvent>& events);
-  void DeliverStatus();
+  void DeliverStatus(bool periodic = false);
   void Log(const std::string& line);
 
   ReaderSettings settings_;
