@@ -134,7 +134,7 @@ SessionFactory Readers(const WatchArgs& args) {
     throw Failure(kExitFailed, "quarn watch cannot open a reader yet: this build has no reader side for it");
   FakePlan plan;
   try {
-    plan = ParseFakeSpec(args.fake);
+    plan = ParseFakePlan(args.fake);
   } catch (const std::invalid_argument& error) {
     FailUsage(error.what());
   }

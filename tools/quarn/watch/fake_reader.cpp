@@ -39,12 +39,12 @@ Bytes FakeEpc(int n) {
   return epc;
 }
 
-FakePlan ParseFakeSpec(const std::string& spec) {
+FakePlan ParseFakePlan(const std::string& text) {
   FakePlan plan;
   plan.period = Millis(100);
   plan.tags = 3;
   double goneAt = -1, goneFor = 0;
-  std::stringstream pairs(spec);
+  std::stringstream pairs(text);
   std::string pair;
   while (std::getline(pairs, pair, ',')) {
     if (pair.empty()) continue;

@@ -32,10 +32,10 @@ struct FakePlan {
   std::string uid = "0123456789ABCDEF01234567";
 };
 
-// The plan of `quarn watch --fake SPEC`: comma-separated key=value pairs out of tags, rate (reads a
+// The plan of `quarn watch --fake PLAN`: comma-separated key=value pairs out of tags, rate (reads a
 // second), antennas, crc-every, stop-ms, gone-at and gone-for (seconds: the port vanishes for a
 // while), uid. Throws std::invalid_argument naming the pair that is wrong.
-FakePlan ParseFakeSpec(const std::string& spec);
+FakePlan ParseFakePlan(const std::string& text);
 
 // The EPC the steady stream gives tag n (12 bytes, the tag's number at the end).
 Bytes FakeEpc(int n);
