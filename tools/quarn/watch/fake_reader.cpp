@@ -15,7 +15,7 @@ using Kind = FakePlan::Step::Kind;
 constexpr Millis kNoReplyTakes{800};
 constexpr uint16_t kFakePc = 0x3000;  // six EPC words
 
-double SpecNumber(const std::string& key, const std::string& value) {
+double PlanNumber(const std::string& key, const std::string& value) {
   size_t used = 0;
   double number = 0;
   try {
@@ -55,7 +55,7 @@ FakePlan ParseFakePlan(const std::string& text) {
       plan.uid = value;
       continue;
     }
-    double number = SpecNumber(key, value);
+    double number = PlanNumber(key, value);
     if (key == "tags")
       plan.tags = std::max(1, static_cast<int>(number));
     else if (key == "rate")
