@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and runs every test ring of Quarn_API: unit (fake port), wire (ptys, the virtual reader, the
-# command-line tool), the sanitized rings, and the Windows ring (the DLLs under wine).
+# command-line tool), service (quarn watch against a mosquitto each test starts), the sanitized rings,
+# and the Windows ring (the DLLs under wine).
 # Usage: scripts/test-all.sh            (from anywhere; build folders go under build/)
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -63,7 +64,12 @@ build_native() {
 }
 
 run_ctest() {
-  (cd build/linux && ctest -j"$(nproc)" --output-on-failure --timeout 120)
+  (cd build/linux && ctest -j"$(nproc)" --output-on-failure --timeout 120 -LE service)
+}
+
+# Each test starts and stops its own broker on free ports of 127.0.0.1, so they run side by side.
+run_service() {
+  (cd build/linux && ctest -j"$(nproc)" --output-on-failure --timeout 120 -L service)
 }
 
 build_sanitized() {
@@ -112,6 +118,7 @@ run_fuzz() {
 
 ring "native build" build_native
 ring "unit and wire rings" run_ctest
+ring "service ring" run_service
 if [ "${QUARN_SKIP_SANITIZE:-}" = "" ]; then
   ring "sanitized build" build_sanitized
   ring "sanitized unit and wire rings" run_sanitized

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
   AddUpdateCommand(app, commands);
   AddDecodeCommand(app, commands);
   AddPortsCommand(app, commands);
+  AddWatchCommand(app, commands);
 
   try {
     app.parse(argc, argv);
