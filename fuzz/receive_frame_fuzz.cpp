@@ -24,8 +24,9 @@ void ReceiveAll(const uint8_t* data, size_t size, bool antenna) {
   for (size_t attempt = 0; attempt <= size; ++attempt) {
     size_t length = 0;
     const uint32_t limit = 800;
-    const bool ok = antenna ? quarn::link::ReceiveAntennaFrame(port.handle(), buffer.get(), limit, &length)
-                            : quarn::link::ReceiveFrame(port.handle(), buffer.get(), limit, &length);
+    const bool ok = (antenna ? quarn::link::ReceiveAntennaFrame(port.handle(), buffer.get(), limit, &length)
+                             : quarn::link::ReceiveFrame(port.handle(), buffer.get(), limit, &length))
+                        .ok();
     if (ok) {
       Check(length >= 4 && length <= quarn::link::kFrameBufferSize);
       Check(buffer[0] == quarn::link::kFrameHead && buffer[length - 1] == quarn::link::kFrameTail);

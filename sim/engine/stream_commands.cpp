@@ -2,6 +2,7 @@
 // sends one frame per tag at the stream interval, in rounds over the tags taking part, until it is
 // stopped (any incoming command stops it) or the number of rounds asked for has run.
 
+#include "link/command_table.h"
 #include "sim/engine/virtual_reader.h"
 #include "sim/model/error_codes.h"
 
@@ -27,7 +28,7 @@ uint64_t VirtualReader::StreamIntervalUs() const {
 }
 
 void VirtualReader::StartInventory(const Command& command) {
-  const size_t expected = command.plain() == 0x11 ? 1 : 0;
+  const size_t expected = command.plain() == link::commands::kStartInventoryWithParameter.code ? 1 : 0;
   if (command.params.size() != expected) return Malformed(command);
   Stream stream;
   stream.kind = StreamKind::kInventory;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/command_table.h"
+
 namespace quarn::sim {
 
 namespace {
@@ -81,58 +83,59 @@ void VirtualReader::OnHead() {
 }
 
 void VirtualReader::Dispatch(const DecodedFrame& frame) {
+  using namespace link::commands;
   TraceFrame(TraceEvent::Kind::kCommand, frame.frame, frame.code, false);
   const Command command{frame.code, frame.params};
   switch (command.plain()) {
-    case 0x00: return GetPaStatus(command);
-    case 0x01: return GetPower(command);
-    case 0x02: return SetPower(command);
-    case 0x03: return CheckAntenna(command);
-    case 0x04: return ChooseAntenna(command);
-    case 0x05: return GetFrequency(command);
-    case 0x06: return SetFrequency(command);
-    case 0x07: return GetVersion(command);
-    case 0x0A: return GetReaderUid(command);
-    case 0x0B: return SetTransparent(command, true);
-    case 0x1B: return SetTransparent(command, false);
-    case 0x10: return StartInventory(command);
-    case 0x11: return StartInventory(command);
-    case 0x12: return StopOperation(command);
-    case 0x13: return ReadData(command, true);
-    case 0x14: return WriteData(command, true);
-    case 0x15: return EraseData(command, true);
-    case 0x16: return LockMem(command, true);
-    case 0x17: return KillTag(command, true);
-    case 0x18: return InventorySingleTag(command);
-    case 0x19: return BlockWriteData(command, true);
-    case 0x20: return ReadData(command, false);
-    case 0x21: return WriteData(command, false);
-    case 0x22: return EraseData(command, false);
-    case 0x23: return LockMem(command, false);
-    case 0x24: return KillTag(command, false);
-    case 0x25: return BlockWriteData(command, false);
-    case 0x26: return StartMultiTagRead(command);
-    case 0x30: return GetRegister(command);
-    case 0x31: return SetRegister(command);
-    case 0x32: return ResetRegister(command);
-    case 0x33: return SaveRegister(command);
-    case 0x38: return AddFilter(command);
-    case 0x39: return DeleteFilter(command);
-    case 0x3A: return StartGetFilter(command);
-    case 0x3B: return SelectFilter(command);
-    case 0x43: return SetSam(command);
-    case 0x44: return SamToSr(command, 0);
-    case 0x45: return SamToSr(command, 1);
-    case 0x46: return SetPsamPower(command);
-    case 0x50: return EnterSleep(command);
-    case 0x53: return UpdateInit(command);
-    case 0x54: return UpdateSendRn32(command);
-    case 0x56: return UpdateSendSize(command);
-    case 0x57: return UpdateSendData(command);
-    case 0x58: return UpdateCommit(command);
-    case 0x70: return WriteSrToTag(command, true);
-    case 0x71: return WriteSrToTag(command, false);
-    case 0x72: return GetSr(command);
+    case kGetPaStatus.code: return GetPaStatus(command);
+    case kGetPower.code: return GetPower(command);
+    case kSetPower.code: return SetPower(command);
+    case kCheckAntenna.code: return CheckAntenna(command);
+    case kChooseAntenna.code: return ChooseAntenna(command);
+    case kGetFrequency.code: return GetFrequency(command);
+    case kSetFrequency.code: return SetFrequency(command);
+    case kGetVersion.code: return GetVersion(command);
+    case kGetReaderUid.code: return GetReaderUid(command);
+    case kEnterTransparentTransfer.code: return SetTransparent(command, true);
+    case kLeaveTransparentTransfer.code: return SetTransparent(command, false);
+    case kStartInventory.code: return StartInventory(command);
+    case kStartInventoryWithParameter.code: return StartInventory(command);
+    case kStopOperation.code: return StopOperation(command);
+    case kReadDataByEpc.code: return ReadData(command, true);
+    case kWriteDataByEpc.code: return WriteData(command, true);
+    case kEraseDataByEpc.code: return EraseData(command, true);
+    case kLockMemByEpc.code: return LockMem(command, true);
+    case kKillTagByEpc.code: return KillTag(command, true);
+    case kInventorySingleTag.code: return InventorySingleTag(command);
+    case kBlockWriteDataByEpc.code: return BlockWriteData(command, true);
+    case kReadDataFromSingleTag.code: return ReadData(command, false);
+    case kWriteDataToSingleTag.code: return WriteData(command, false);
+    case kEraseDataFromSingleTag.code: return EraseData(command, false);
+    case kLockMemFromSingleTag.code: return LockMem(command, false);
+    case kKillSingleTag.code: return KillTag(command, false);
+    case kBlockWriteDataToSingleTag.code: return BlockWriteData(command, false);
+    case kStartReadDataFromMultiTag.code: return StartMultiTagRead(command);
+    case kGetRegister.code: return GetRegister(command);
+    case kSetRegister.code: return SetRegister(command);
+    case kResetRegister.code: return ResetRegister(command);
+    case kSaveRegister.code: return SaveRegister(command);
+    case kAddFilter.code: return AddFilter(command);
+    case kDeleteFilterByIndex.code: return DeleteFilter(command);
+    case kStartGetFilterByIndex.code: return StartGetFilter(command);
+    case kSelectFilterByIndex.code: return SelectFilter(command);
+    case kSetSam.code: return SetSam(command);
+    case kGetInfoSamToSrA.code: return SamToSr(command, 0);
+    case kGetInfoSamToSrB.code: return SamToSr(command, 1);
+    case kSetPsamPower.code: return SetPsamPower(command);
+    case kEnterSleepMode.code: return EnterSleep(command);
+    case kUpdateInit.code: return UpdateInit(command);
+    case kUpdateSendRn32.code: return UpdateSendRn32(command);
+    case kUpdateSendSize.code: return UpdateSendSize(command);
+    case kUpdateSendData.code: return UpdateSendData(command);
+    case kUpdateCommit.code: return UpdateCommit(command);
+    case kWriteSrToTagByEpc.code: return WriteSrToTag(command, true);
+    case kWriteSrToTagSingle.code: return WriteSrToTag(command, false);
+    case kGetSr.code: return GetSr(command);
     default: return Malformed(command);
   }
 }

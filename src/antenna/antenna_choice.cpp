@@ -1,30 +1,29 @@
 #include "antenna/antenna_choice.h"
 
-#include "link/command_table.h"
-#include "link/status_rules.h"
-#include "reader/checked_exchange.h"
+#include "link/exchange.h"
 
 namespace quarn::antenna {
 
 using link::CommandFrame;
 using link::ReceivedFrame;
-using reader::ExchangeAccepted;
+using link::Result;
 namespace commands = link::commands;
 
-bool CheckAntenna(PortHandle port, uint8_t* antennaState, uint32_t crcFlag) {
+Result CheckAntenna(PortHandle port, uint8_t* antennaState, uint32_t crcFlag) {
   CommandFrame frame(commands::kCheckAntenna, crcFlag);
   ReceivedFrame reply;
-  if (!ExchangeAccepted(port, frame, reply, link::IsZeroStatus)) return false;
+  const Result result = link::Exchange(port, frame, reply);
+  if (!result) return result;
   const std::optional<uint8_t> state = reply.View().DataByte(0);
-  if (!state.has_value()) return false;
+  if (!state.has_value()) return link::TooShort();
   *antennaState = *state;
-  return true;
+  return result;
 }
 
-bool ChooseAntenna(PortHandle port, uint32_t antenna, uint32_t crcFlag) {
+Result ChooseAntenna(PortHandle port, uint32_t antenna, uint32_t crcFlag) {
   CommandFrame frame(commands::kChooseAntenna, crcFlag);
   frame.Byte(antenna);
-  return ExchangeAccepted(port, frame, link::IsZeroStatus);
+  return link::Exchange(port, frame);
 }
 
 }  // namespace quarn::antenna

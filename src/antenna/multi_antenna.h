@@ -5,22 +5,23 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 #include "tags/multi_tag_read.h"
 
 namespace quarn::antenna {
 
 // Accepts an acknowledgement with the marker, either inventory code in either mode, and status bit 0 set.
-bool StartInventoryForMultiAnt(PortHandle port, uint32_t hasParam, uint32_t param, uint32_t crcFlag);
+link::Result StartInventoryForMultiAnt(PortHandle port, uint32_t hasParam, uint32_t param, uint32_t crcFlag);
 
 // Sends nothing: takes the next tag report and hands back its antenna number and tag record.
-bool ReadInventoryFromMultiAnt(PortHandle port, uint8_t* antenna, uint8_t* tagRecordLength, uint8_t* tagRecord);
+link::Result ReadInventoryFromMultiAnt(PortHandle port, uint8_t* antenna, uint8_t* tagRecordLength, uint8_t* tagRecord);
 
 // The multi-tag read request; the acknowledgement carries the marker, the code sent and status 0x01.
-bool StartReadDataForMultiAnt(PortHandle port, const tags::MultiTagReadRequest& request, uint32_t crcFlag);
+link::Result StartReadDataForMultiAnt(PortHandle port, const tags::MultiTagReadRequest& request, uint32_t crcFlag);
 
 // Sends nothing: takes the next data frame. As the single-antenna data read, with the antenna number
 // written beside the other outputs.
-bool GetDataFromMultiAnt(PortHandle port, uint8_t* antenna, const tags::DataFrameOutputs& outputs);
+link::Result GetDataFromMultiAnt(PortHandle port, uint8_t* antenna, const tags::DataFrameOutputs& outputs);
 
 }  // namespace quarn::antenna

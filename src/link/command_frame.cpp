@@ -11,6 +11,9 @@ constexpr size_t kCrcSize = 2;
 constexpr size_t kTailSize = 1;
 }  // namespace
 
+CommandFrame::CommandFrame(const CommandSpec& definition, uint32_t crcFlag)
+    : CommandFrame(definition, crcFlag, definition.lengthForms) {}
+
 CommandFrame::CommandFrame(const CommandSpec& definition, uint32_t crcFlag, LengthForms forms)
     : definition_(definition), crcMode_(IsCrcMode(crcFlag)), forms_(forms) {}
 

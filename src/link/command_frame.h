@@ -10,18 +10,11 @@
 
 namespace quarn::link {
 
-enum class LengthForms {
-  // The length is always one byte. Only commands whose frames stay short use this form; a count above
-  // 255 keeps its low byte, as the reader expects the caller to keep such commands short.
-  kOneByteOnly,
-  // The two-byte length form is taken when the one-byte count would exceed 127.
-  kTwoByteWhenLong,
-};
-
 class CommandFrame {
  public:
-  CommandFrame(const CommandSpec& definition, uint32_t crcFlag,
-               LengthForms forms = LengthForms::kOneByteOnly);
+  // The frame takes the length forms of the command's row unless forms names others.
+  CommandFrame(const CommandSpec& definition, uint32_t crcFlag);
+  CommandFrame(const CommandSpec& definition, uint32_t crcFlag, LengthForms forms);
 
   CommandFrame(const CommandFrame&) = delete;
   CommandFrame& operator=(const CommandFrame&) = delete;

@@ -1,27 +1,106 @@
 #include "link/exchange.h"
 
 #include "link/frame_io.h"
+#include "link/status_rules.h"
 
 namespace quarn::link {
 
-bool ReceivedFrame::Receive(PortHandle port, FrameKind kind, uint32_t timeLimitMs) {
+namespace {
+
+bool EchoMatches(const CommandSpec& spec, uint8_t echoed, uint8_t codeSent) {
+  switch (spec.echoRule) {
+    case EchoRule::kExact:
+      return echoed == codeSent;
+    case EchoRule::kInventoryCode:
+      return IsInventoryCode(echoed);
+    case EchoRule::kEitherMode:
+      return (echoed & static_cast<uint8_t>(~kCrcModeCodeBit)) == spec.code;
+  }
+  return false;
+}
+
+uint8_t ErrorCodeOf(const CommandSpec& spec, const ReplyView& view, uint8_t status) {
+  switch (spec.errorCodeForm) {
+    case ErrorCodeForm::kAfterStatus:
+    case ErrorCodeForm::kWriteOutcome:
+      // A code announced by the status but missing from the reply is no code.
+      return CarriesErrorCode(status) ? view.DataByte(0).value_or(kNoErrorCode) : kNoErrorCode;
+    case ErrorCodeForm::kStatus:
+      return status;
+    case ErrorCodeForm::kNone:
+      break;
+  }
+  return kNoErrorCode;
+}
+
+}  // namespace
+
+Result ReceivedFrame::Receive(PortHandle port, FrameKind kind, uint32_t timeLimitMs) {
   kind_ = kind;
   length_ = 0;
   size_t length = 0;
-  const bool received = kind == FrameKind::kAntenna ? ReceiveAntennaFrame(port, buffer_, timeLimitMs, &length)
-                                                    : ReceiveFrame(port, buffer_, timeLimitMs, &length);
+  const Result received = kind == FrameKind::kAntenna ? ReceiveAntennaFrame(port, buffer_, timeLimitMs, &length)
+                                                      : ReceiveFrame(port, buffer_, timeLimitMs, &length);
   if (received) length_ = length;
   return received;
 }
 
 ReplyView ReceivedFrame::View(ReplyLayout layout) const { return ReplyView(buffer_, length_, kind_, layout); }
 
-bool SendCommand(PortHandle port, const CommandFrame& command) {
-  return command.size() > 0 && SendFrame(port, command.bytes(), command.size());
+Result CheckReply(const ReplyView& view, const CommandSpec& spec, uint8_t codeSent) {
+  const std::optional<uint8_t> code = view.Code();
+  if (!code.has_value()) return Failed(Outcome::kTooShort);
+  if (spec.markerChecked && view.Marker() != kAntennaMarker) return OtherCommand(*code);
+  if (!EchoMatches(spec, *code, codeSent)) return OtherCommand(*code);
+  const std::optional<uint8_t> status = view.Status();
+  if (!status.has_value()) return Failed(Outcome::kTooShort);
+  if (!PassesStatusRule(spec.statusRule, *status)) return Refused(*status, ErrorCodeOf(spec, view, *status));
+  Result accepted = Succeeded();
+  accepted.status = *status;
+  return accepted;
 }
 
-bool ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply) {
-  return SendCommand(port, command) && reply.Receive(port, command.definition().receiver, command.definition().timeLimitMs);
+Result SendCommand(PortHandle port, const CommandFrame& command) {
+  if (command.size() == 0) return Failed(Outcome::kCommandTooLong);
+  return SendFrame(port, command.bytes(), command.size());
+}
+
+Result ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply, ReplyLayout layout) {
+  const CommandSpec& spec = command.definition();
+  const Result sent = SendCommand(port, command);
+  if (!sent) return sent;
+  const Result received = reply.Receive(port, spec);
+  if (!received) return received;
+  return CheckReply(reply.View(layout), spec, command.code());
+}
+
+Result ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply) {
+  return ExchangeCommand(port, command, reply, command.definition().layout);
+}
+
+Result Exchange(PortHandle port, CommandFrame& command, ReceivedFrame& reply, ReplyLayout layout) {
+  if (!command.Finish()) return Failed(Outcome::kCommandTooLong);
+  return ExchangeCommand(port, command, reply, layout);
+}
+
+Result Exchange(PortHandle port, CommandFrame& command, ReceivedFrame& reply) {
+  return Exchange(port, command, reply, command.definition().layout);
+}
+
+Result Exchange(PortHandle port, CommandFrame& command) {
+  ReceivedFrame reply;
+  return Exchange(port, command, reply);
+}
+
+std::optional<uint8_t> RefusingStatus(const Result& result, const ReceivedFrame& reply, ReplyLayout layout) {
+  if (result.outcome != Outcome::kRefused && result.outcome != Outcome::kOtherCommand) return std::nullopt;
+  return reply.View(layout).Status();
+}
+
+Result ReceiveStreamFrame(PortHandle port, const CommandSpec& spec, ReceivedFrame& reply) {
+  const Result received = reply.Receive(port, spec);
+  if (!received) return received;
+  return CheckReply(reply.View(spec.layout), spec, spec.code);
 }
 
 }  // namespace quarn::link

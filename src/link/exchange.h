@@ -1,13 +1,15 @@
 #pragma once
-// The exchange every command export runs: one command frame out, one reply frame in under the command's
-// receiver and time limit. The export then checks the echoed code and the status through a ReplyView
-// and copies its outputs.
+// The exchange every command runs: one command frame out, one reply frame in under the command's receiver
+// and time limit, and the reply checked against the command's row of the table (echoed code, status rule,
+// the reader's error code). The outcome names what happened; on success the family reads its outputs from
+// the reply through a ReplyView.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "link/command_frame.h"
 #include "link/command_table.h"
+#include "link/outcome.h"
 #include "link/reply_view.h"
 #include "quarn_api.h"
 
@@ -20,9 +22,9 @@ class ReceivedFrame {
   ReceivedFrame(const ReceivedFrame&) = delete;
   ReceivedFrame& operator=(const ReceivedFrame&) = delete;
 
-  // Receives the next frame of the port. False with no complete, checked frame.
-  bool Receive(PortHandle port, FrameKind kind, uint32_t timeLimitMs);
-  bool Receive(PortHandle port, const ReceiveSpec& receive) { return Receive(port, receive.receiver, receive.timeLimitMs); }
+  // Receives the next frame of the port, unchecked beyond its framing and CRC.
+  Result Receive(PortHandle port, FrameKind kind, uint32_t timeLimitMs);
+  Result Receive(PortHandle port, const CommandSpec& spec) { return Receive(port, spec.receiver, spec.timeLimitMs); }
 
   // The received frame, read at the positions of layout. Only valid after a successful Receive.
   ReplyView View(ReplyLayout layout = ReplyLayout::kOneByteForm) const;
@@ -36,11 +38,32 @@ class ReceivedFrame {
   FrameKind kind_ = FrameKind::kPlain;
 };
 
-// Sends a finished command frame. True when every byte of it was written.
-bool SendCommand(PortHandle port, const CommandFrame& command);
+// Checks a received reply against the command's row: the echoed code (and the marker of an antenna
+// frame), the status rule, and on a refusal the reader's error code as the row reports it. codeSent is
+// the code as it went on the wire; for a stream frame, the row's own code.
+Result CheckReply(const ReplyView& view, const CommandSpec& spec, uint8_t codeSent);
 
-// Sends the finished command and receives one reply with the command's receiver and time limit.
-// False when the frame was not finished, a write failed or no complete frame arrived in time.
-bool ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply);
+// Sends a finished command frame; an unfinished one is refused without writing.
+Result SendCommand(PortHandle port, const CommandFrame& command);
+
+// Sends the finished command, receives one reply with the command's receiver and time limit, and checks
+// it at the positions of the row's layout, or of layout where the command knows its reply's form.
+Result ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply);
+Result ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply, ReplyLayout layout);
+
+// The whole exchange of one command: finishes the frame (kCommandTooLong when its parameters do not fit
+// the command buffer, and nothing is sent), then ExchangeCommand.
+Result Exchange(PortHandle port, CommandFrame& command, ReceivedFrame& reply);
+Result Exchange(PortHandle port, CommandFrame& command, ReceivedFrame& reply, ReplyLayout layout);
+// For commands without outputs.
+Result Exchange(PortHandle port, CommandFrame& command);
+
+// The byte at the status position of a reply that came whole but was refused or answered another command,
+// which several families hand back; nothing for a reply that never came or had no status byte.
+std::optional<uint8_t> RefusingStatus(const Result& result, const ReceivedFrame& reply,
+                                      ReplyLayout layout = ReplyLayout::kOneByteForm);
+
+// Takes the next frame of a running stream without sending, and checks it against the stream's row.
+Result ReceiveStreamFrame(PortHandle port, const CommandSpec& spec, ReceivedFrame& reply);
 
 }  // namespace quarn::link

@@ -27,6 +27,22 @@ inline constexpr uint8_t kCrcModeCodeBit = 0x80;
 
 enum class FrameKind { kPlain, kAntenna };
 
+// Where a reply's code, status and data are read.
+enum class ReplyLayout {
+  kOneByteForm,  // code at 2, status at 3, data from 4, whatever the reply's length field says
+  kTwoByteForm,  // one position further on: code at 3, status at 4, data from 5
+  kAsReceived,   // by bit 7 of the reply's position 1
+};
+
+// Which length forms a command frame may take.
+enum class LengthForms {
+  // The length is always one byte. Only commands whose frames stay short use this form; a count above
+  // 255 keeps its low byte, as the reader expects the caller to keep such commands short.
+  kOneByteOnly,
+  // The two-byte length form is taken when the one-byte count would exceed 127.
+  kTwoByteWhenLong,
+};
+
 inline bool NeedsEscape(uint8_t value) {
   return value == kFrameHead || value == kFrameTail || value == kEscapeByte;
 }

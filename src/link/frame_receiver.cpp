@@ -45,7 +45,7 @@ class Reception {
   }
 
   // The tail has arrived: check the CRC of a CRC-mode frame and report the frame's length.
-  bool Complete(size_t* frameLength) {
+  Outcome Complete(size_t* frameLength) {
     buffer_[pos_] = kFrameTail;
     const size_t prefix = kind_ == FrameKind::kAntenna ? kAntennaPrefixSize : 0;
     // The code follows the length field in the form the frame announces. Going by the body length instead
@@ -56,10 +56,10 @@ class Reception {
     if (crcMode) {
       uint8_t crc[2];
       ComputeFrameCrc(buffer_ + 1, bodyLength_ - 2, crc);
-      if (crc[0] != buffer_[bodyLength_ - 1] || crc[1] != buffer_[bodyLength_]) return false;
+      if (crc[0] != buffer_[bodyLength_ - 1] || crc[1] != buffer_[bodyLength_]) return Outcome::kCrcMismatch;
     }
     *frameLength = bodyLength_ + 2;
-    return true;
+    return Outcome::kSuccess;
   }
 
  private:
@@ -71,55 +71,84 @@ class Reception {
   bool bodyLengthFixed_ = false;
 };
 
-enum class Step { kGoOn, kFail, kDone };
+// The reception continues; every other outcome ends it. No step itself ends in "no reply": only the time
+// check does.
+constexpr Outcome kGoOn = Outcome::kNoReply;
 
-Step Advance(Reception& reception, serial::ReadOutcome outcome, uint8_t value, size_t* frameLength) {
+// What a read that brought no byte means once the head was seen: the reply stopped, or the port went.
+Outcome Missing(serial::ReadOutcome outcome) {
+  switch (outcome) {
+    case serial::ReadOutcome::kGone:
+      return Outcome::kPortGone;
+    case serial::ReadOutcome::kUnusable:
+      return Outcome::kPortUnusable;
+    default:
+      return Outcome::kCutOff;
+  }
+}
+
+Outcome Hunt(Reception& reception, serial::ReadOutcome outcome, uint8_t value) {
+  // Bytes before the head, and reads that bring nothing, are dropped; but a port that is gone or no
+  // port at all fails every later read at once, and waiting for the time limit would only spin.
+  if (outcome == serial::ReadOutcome::kGone || outcome == serial::ReadOutcome::kUnusable) return Missing(outcome);
+  if (outcome == serial::ReadOutcome::kByte && value == kFrameHead) reception.SeeHead();
+  return kGoOn;
+}
+
+Outcome StoreOrRefuse(Reception& reception, uint8_t value) {
+  return reception.Store(value) ? kGoOn : Outcome::kTooLong;
+}
+
+Outcome Advance(Reception& reception, serial::ReadOutcome outcome, uint8_t value, size_t* frameLength) {
   const bool gotByte = outcome == serial::ReadOutcome::kByte;
   switch (reception.state()) {
     case State::kHunting:
-      // Bytes before the head, and reads that bring nothing, are dropped.
-      if (gotByte && value == kFrameHead) reception.SeeHead();
-      return Step::kGoOn;
+      return Hunt(reception, outcome, value);
     case State::kBody:
       // After the head, a read that brings nothing ends the frame as a failed read does.
-      if (!gotByte || value == kFrameTail || value == kFrameHead) return Step::kFail;
+      if (!gotByte) return Missing(outcome);
+      if (value == kFrameTail || value == kFrameHead) return Outcome::kUnescapedHeadOrTail;
       if (value == kEscapeByte) {
         reception.SeeEscape();
-        return Step::kGoOn;
+        return kGoOn;
       }
-      return reception.Store(value) ? Step::kGoOn : Step::kFail;
+      return StoreOrRefuse(reception, value);
     case State::kEscape:
-      if (!gotByte || !NeedsEscape(value)) return Step::kFail;
-      return reception.Store(value) ? Step::kGoOn : Step::kFail;
+      if (!gotByte) return Missing(outcome);
+      if (!NeedsEscape(value)) return Outcome::kBadEscape;
+      return StoreOrRefuse(reception, value);
     case State::kTail:
-      if (!gotByte || value != kFrameTail) return Step::kFail;
-      return reception.Complete(frameLength) ? Step::kDone : Step::kFail;
+      if (!gotByte) return Missing(outcome);
+      if (value != kFrameTail) return Outcome::kWrongTail;
+      return reception.Complete(frameLength);
   }
-  return Step::kFail;
+  return Outcome::kCutOff;
 }
 
-bool Receive(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength, FrameKind kind) {
+Result Receive(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength, FrameKind kind) {
   Reception reception(buffer, kind);
   const uint32_t start = serial::TickMs(port);
   for (;;) {
     uint8_t value = 0;
     const serial::ReadOutcome outcome = serial::ReadByte(port, &value);
-    const Step step = Advance(reception, outcome, value, frameLength);
-    if (step != Step::kGoOn) return step == Step::kDone;
+    const Outcome step = Advance(reception, outcome, value, frameLength);
+    if (step != kGoOn) return Result{step};
     // The unsigned difference stays right when the 32-bit counter wraps.
     const uint32_t elapsed = serial::TickMs(port) - start;
-    const bool timeLimitEnds = reception.state() == State::kHunting || kind == FrameKind::kAntenna;
-    if (elapsed > timeLimitMs && timeLimitEnds) return false;
+    const bool hunting = reception.state() == State::kHunting;
+    if (elapsed > timeLimitMs && (hunting || kind == FrameKind::kAntenna)) {
+      return Result{hunting ? Outcome::kNoReply : Outcome::kCutOff};
+    }
   }
 }
 
 }  // namespace
 
-bool ReceiveFrame(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength) {
+Result ReceiveFrame(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength) {
   return Receive(port, buffer, timeLimitMs, frameLength, FrameKind::kPlain);
 }
 
-bool ReceiveAntennaFrame(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength) {
+Result ReceiveAntennaFrame(PortHandle port, uint8_t* buffer, uint32_t timeLimitMs, size_t* frameLength) {
   return Receive(port, buffer, timeLimitMs, frameLength, FrameKind::kAntenna);
 }
 

@@ -22,6 +22,7 @@ enum class Outcome : uint8_t {
   kRefused,              // the status byte fails the command's rule
   kTooShort,             // the reply lacks bytes the command reads
   kCommandTooLong,       // the parameters do not fit the command buffer; nothing was sent
+  kInvalidArgument,      // an argument the command cannot carry; nothing was sent
 };
 
 // The outcome with what the reply told of it. status and errorCode are meaningful for kRefused (and
@@ -29,13 +30,20 @@ enum class Outcome : uint8_t {
 struct Result {
   Outcome outcome = Outcome::kSuccess;
   uint8_t status = 0;
-  uint8_t errorCode = 0xFF;  // the reader's error code, or 0xFF when the reply carried none
+  uint8_t errorCode = 0xFF;  // the reader's error code, or kNoErrorCode when the reply carried none
   uint8_t code = 0;
 
-  bool ok() const { return outcome == Outcome::kSuccess; }
+  constexpr bool ok() const { return outcome == Outcome::kSuccess; }
+  constexpr explicit operator bool() const { return ok(); }
 };
 
+// errorCode after a reply that carries no code, success included, and after no usable reply.
+inline constexpr uint8_t kNoErrorCode = 0xFF;
+
 constexpr Result Succeeded() { return {}; }
-constexpr Result Failed(Outcome outcome) { return {outcome, 0, 0xFF, 0}; }
+constexpr Result Failed(Outcome outcome) { return {outcome, 0, kNoErrorCode, 0}; }
+constexpr Result Refused(uint8_t status, uint8_t errorCode) { return {Outcome::kRefused, status, errorCode, 0}; }
+constexpr Result TooShort() { return Failed(Outcome::kTooShort); }
+constexpr Result OtherCommand(uint8_t code) { return {Outcome::kOtherCommand, 0, kNoErrorCode, code}; }
 
 }  // namespace quarn::link

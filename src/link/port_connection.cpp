@@ -15,22 +15,22 @@ std::optional<uint32_t> SelectBaudRate(uint32_t portOptions) {
   return kBaudRates[selection];
 }
 
-bool OpenSerialPort(PortHandle* portHandleOut, const char* portName) {
-  *portHandleOut = serial::OpenExclusive(portName, nullptr);
+bool OpenSerialPort(PortHandle* portHandleOut, const char* portName, serial::OpenFailure* why) {
+  *portHandleOut = serial::OpenExclusive(portName, why);
   return *portHandleOut != QUARN_INVALID_PORT;
 }
 
 void ConfigureSerialPort(PortHandle port, uint32_t baudRate) { serial::Configure(port, baudRate); }
 
-bool OpenPort(PortHandle* portHandleOut, const char* portName, uint32_t portOptions) {
+Result OpenPort(PortHandle* portHandleOut, const char* portName, uint32_t portOptions, serial::OpenFailure* why) {
   const std::optional<uint32_t> baudRate = SelectBaudRate(portOptions);
   if (!baudRate) {
     *portHandleOut = QUARN_INVALID_PORT;
-    return false;
+    return Failed(Outcome::kInvalidArgument);
   }
-  if (!OpenSerialPort(portHandleOut, portName)) return false;
+  if (!OpenSerialPort(portHandleOut, portName, why)) return Failed(Outcome::kPortUnusable);
   ConfigureSerialPort(*portHandleOut, *baudRate);
-  return true;
+  return Succeeded();
 }
 
 void ClosePort(const PortHandle* portHandleRef) { serial::Close(*portHandleRef); }

@@ -10,13 +10,6 @@
 
 namespace quarn::link {
 
-// Where an export looks for the code, the status and the data.
-enum class ReplyLayout {
-  kOneByteForm,  // code at 2, status at 3, data from 4, whatever the reply's length field says
-  kTwoByteForm,  // one position further on: code at 3, status at 4, data from 5
-  kAsReceived,   // by bit 7 of the reply's position 1
-};
-
 class ReplyView {
  public:
   ReplyView(const uint8_t* frame, size_t frameLength, FrameKind kind, ReplyLayout layout);

@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+#include "link/command_table.h"
+#include "link/outcome.h"
+
 namespace quarn::link {
 
 inline constexpr uint8_t kStatusErrorBit = 0x80;
@@ -24,7 +27,35 @@ inline bool IsOneStatus(uint8_t status) { return status == 1; }
 // Bit 7 and bit 0 both set: the reader's error code follows as reply data byte 0.
 inline bool CarriesErrorCode(uint8_t status) { return (status & kStatusErrorCodeMask) == kStatusErrorCodeMask; }
 
-// errorCode after a reply that carries no code, success included, and after no usable reply.
-inline constexpr uint8_t kNoErrorCode = 0xFF;
+inline bool PassesStatusRule(StatusRule rule, uint8_t status) {
+  switch (rule) {
+    case StatusRule::kZero:
+      return IsZeroStatus(status);
+    case StatusRule::kErrorBitClear:
+      return HasErrorBitClear(status);
+    case StatusRule::kInventoryStart:
+      return IsInventoryStartStatus(status);
+    case StatusRule::kInventoryReport:
+      return IsInventoryReportStatus(status);
+    case StatusRule::kFlagBitSet:
+      return HasFlagBitSet(status);
+    case StatusRule::kOne:
+      return IsOneStatus(status);
+    case StatusRule::kZeroOrOne:
+      return status <= 1;
+    case StatusRule::kAny:
+      return true;
+  }
+  return false;
+}
+
+// Tag reports and start acknowledgements come with the code of either start form, in either mode, and with
+// bit 5 set or clear.
+inline constexpr uint8_t kInventoryCodeMask = 0x5F;
+
+inline bool IsInventoryCode(uint8_t code) {
+  const uint8_t masked = code & kInventoryCodeMask;
+  return masked == commands::kStartInventory.code || masked == commands::kStartInventoryWithParameter.code;
+}
 
 }  // namespace quarn::link

@@ -1,21 +1,21 @@
 #include "reader/frequency.h"
 
-#include "link/command_table.h"
-#include "link/status_rules.h"
-#include "reader/checked_exchange.h"
+#include "link/exchange.h"
 
 namespace quarn::reader {
 
 using link::CommandFrame;
 using link::ReceivedFrame;
+using link::Result;
 namespace commands = link::commands;
 
-bool GetFrequency(PortHandle port, const FrequencyOutputs& outputs, uint32_t crcFlag) {
+Result GetFrequency(PortHandle port, const FrequencyOutputs& outputs, uint32_t crcFlag) {
   CommandFrame frame(commands::kGetFrequency, crcFlag);
   ReceivedFrame reply;
-  if (!ExchangeAccepted(port, frame, reply, link::HasErrorBitClear)) return false;
+  const Result result = link::Exchange(port, frame, reply);
+  if (!result) return result;
   const uint8_t* config = reply.View().Data(0, kFrequencyConfigSize);
-  if (config == nullptr) return false;
+  if (config == nullptr) return link::TooShort();
   *outputs.freq0 = config[0];
   *outputs.freq1 = config[1];
   outputs.freq23[0] = config[2];
@@ -23,14 +23,14 @@ bool GetFrequency(PortHandle port, const FrequencyOutputs& outputs, uint32_t crc
   *outputs.freq4 = config[4];
   *outputs.freq5 = config[5];
   *outputs.freq6 = config[6];
-  return true;
+  return result;
 }
 
-bool SetFrequency(PortHandle port, const FrequencyInputs& inputs, uint32_t crcFlag) {
+Result SetFrequency(PortHandle port, const FrequencyInputs& inputs, uint32_t crcFlag) {
   CommandFrame frame(commands::kSetFrequency, crcFlag);
   frame.Byte(inputs.freq0).Byte(inputs.freq1).Bytes(inputs.freq23, 2);
   frame.Byte(inputs.freq4).Byte(inputs.freq5).Byte(inputs.freq6);
-  return ExchangeAccepted(port, frame, link::HasErrorBitClear);
+  return link::Exchange(port, frame);
 }
 
 }  // namespace quarn::reader

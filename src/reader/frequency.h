@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::reader {
@@ -32,7 +33,7 @@ struct FrequencyInputs {
 };
 
 // Writes every output on success, none otherwise.
-bool GetFrequency(PortHandle port, const FrequencyOutputs& outputs, uint32_t crcFlag);
-bool SetFrequency(PortHandle port, const FrequencyInputs& inputs, uint32_t crcFlag);
+link::Result GetFrequency(PortHandle port, const FrequencyOutputs& outputs, uint32_t crcFlag);
+link::Result SetFrequency(PortHandle port, const FrequencyInputs& inputs, uint32_t crcFlag);
 
 }  // namespace quarn::reader

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::reader {
@@ -13,8 +14,8 @@ inline constexpr size_t kVersionBlock2Size = 3;
 inline constexpr size_t kReaderUidSize = 12;
 
 // Any status with bit 7 clear; both blocks written on success only.
-bool GetVersion(PortHandle port, uint8_t* versionBlock1, uint8_t* versionBlock2, uint32_t crcFlag);
+link::Result GetVersion(PortHandle port, uint8_t* versionBlock1, uint8_t* versionBlock2, uint32_t crcFlag);
 // Status 0 only; readerUid written on success only.
-bool GetReaderUid(PortHandle port, uint8_t* readerUid, uint32_t crcFlag);
+link::Result GetReaderUid(PortHandle port, uint8_t* readerUid, uint32_t crcFlag);
 
 }  // namespace quarn::reader

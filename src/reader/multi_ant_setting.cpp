@@ -4,12 +4,12 @@
 
 namespace quarn::reader {
 
-bool SetMultiAntSetting(PortHandle port, const uint8_t* multiAntSetting, uint32_t crcFlag) {
+link::Result SetMultiAntSetting(PortHandle port, const uint8_t* multiAntSetting, uint32_t crcFlag) {
   uint8_t errorCode = 0;
   return SetRegister(port, kMultiAntSettingAddress, 1, multiAntSetting, &errorCode, crcFlag);
 }
 
-bool GetMultiAntSetting(PortHandle port, uint8_t* multiAntSetting, uint32_t crcFlag) {
+link::Result GetMultiAntSetting(PortHandle port, uint8_t* multiAntSetting, uint32_t crcFlag) {
   uint8_t errorCode = 0;
   return GetRegister(port, kMultiAntSettingAddress, 1, &errorCode, multiAntSetting, crcFlag);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::reader {
@@ -10,7 +11,7 @@ namespace quarn::reader {
 inline constexpr uint32_t kMultiAntSettingAddress = 0x124;
 
 // Register writes and reads of that one byte; the register errorCode is not passed on.
-bool SetMultiAntSetting(PortHandle port, const uint8_t* multiAntSetting, uint32_t crcFlag);
-bool GetMultiAntSetting(PortHandle port, uint8_t* multiAntSetting, uint32_t crcFlag);
+link::Result SetMultiAntSetting(PortHandle port, const uint8_t* multiAntSetting, uint32_t crcFlag);
+link::Result GetMultiAntSetting(PortHandle port, uint8_t* multiAntSetting, uint32_t crcFlag);
 
 }  // namespace quarn::reader

@@ -1,37 +1,37 @@
 #include "reader/power.h"
 
-#include "link/command_table.h"
-#include "link/status_rules.h"
-#include "reader/checked_exchange.h"
+#include "link/exchange.h"
 
 namespace quarn::reader {
 
 using link::CommandFrame;
 using link::ReceivedFrame;
+using link::Result;
 namespace commands = link::commands;
 
-bool GetPaStatus(PortHandle port, uint8_t* status, uint32_t crcFlag) {
+Result GetPaStatus(PortHandle port, uint8_t* status, uint32_t crcFlag) {
   CommandFrame frame(commands::kGetPaStatus, crcFlag);
-  if (!ExchangeAccepted(port, frame, link::IsZeroStatus)) return false;
+  const Result result = link::Exchange(port, frame);
   // The amplifier's state is the result itself; the caller's byte only confirms it.
-  *status = 0;
-  return true;
+  if (result) *status = 0;
+  return result;
 }
 
-bool GetPower(PortHandle port, uint8_t* power, uint32_t crcFlag) {
+Result GetPower(PortHandle port, uint8_t* power, uint32_t crcFlag) {
   CommandFrame frame(commands::kGetPower, crcFlag);
   ReceivedFrame reply;
-  if (!ExchangeAccepted(port, frame, reply, link::HasErrorBitClear)) return false;
+  const Result result = link::Exchange(port, frame, reply);
+  if (!result) return result;
   const std::optional<uint8_t> value = reply.View().DataByte(0);
-  if (!value.has_value()) return false;
+  if (!value.has_value()) return link::TooShort();
   *power = *value;
-  return true;
+  return result;
 }
 
-bool SetPower(PortHandle port, uint32_t powerParam1, uint32_t powerParam2, uint32_t crcFlag) {
+Result SetPower(PortHandle port, uint32_t powerParam1, uint32_t powerParam2, uint32_t crcFlag) {
   CommandFrame frame(commands::kSetPower, crcFlag);
   frame.Byte(powerParam1).Byte(powerParam2);
-  return ExchangeAccepted(port, frame, link::HasErrorBitClear);
+  return link::Exchange(port, frame);
 }
 
 }  // namespace quarn::reader

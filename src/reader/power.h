@@ -4,15 +4,16 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::reader {
 
 // Status 0 only; *status = 0 on success, untouched otherwise.
-bool GetPaStatus(PortHandle port, uint8_t* status, uint32_t crcFlag);
+link::Result GetPaStatus(PortHandle port, uint8_t* status, uint32_t crcFlag);
 // *power = reply data byte 0 on success.
-bool GetPower(PortHandle port, uint8_t* power, uint32_t crcFlag);
+link::Result GetPower(PortHandle port, uint8_t* power, uint32_t crcFlag);
 // Sends the low bytes of powerParam1 and powerParam2, in that order.
-bool SetPower(PortHandle port, uint32_t powerParam1, uint32_t powerParam2, uint32_t crcFlag);
+link::Result SetPower(PortHandle port, uint32_t powerParam1, uint32_t powerParam2, uint32_t crcFlag);
 
 }  // namespace quarn::reader

@@ -2,17 +2,15 @@
 
 #include <cstring>
 
-#include "link/command_frame.h"
-#include "link/command_table.h"
-#include "link/status_rules.h"
-#include "reader/checked_exchange.h"
+#include "link/exchange.h"
 
 namespace quarn::reader {
 
 using link::CommandFrame;
+using link::Outcome;
 using link::ReceivedFrame;
 using link::ReplyLayout;
-using link::ReplyView;
+using link::Result;
 namespace commands = link::commands;
 
 namespace {
@@ -30,11 +28,8 @@ ReplyLayout ExpectedReadLayout(uint32_t count, bool crcMode) {
   return replyCount > link::kMaxOneByteLength ? ReplyLayout::kTwoByteForm : ReplyLayout::kOneByteForm;
 }
 
-// The status byte of a reply that echoes code, or nothing when there is no usable reply.
-std::optional<uint8_t> EchoedStatus(const ReplyView& view, uint8_t code) {
-  if (!view.Echoes(code)) return std::nullopt;
-  return view.Status();
-}
+// The status byte of an echoing reply, which is the register errorCode: 0 on success, else the refusal.
+bool ReportsStatus(const Result& result) { return result.ok() || result.outcome == Outcome::kRefused; }
 
 }  // namespace
 
@@ -45,56 +40,48 @@ uint32_t RegisterCopyCount(uint32_t registerAddress, uint32_t registerCount) {
   return address < kRegisterSpaceSize ? kRegisterSpaceSize - address : 0;
 }
 
-bool GetRegister(PortHandle port, uint32_t registerAddress, uint32_t registerCount, uint8_t* errorCode,
-                 uint8_t* registerData, uint32_t crcFlag) {
+Result GetRegister(PortHandle port, uint32_t registerAddress, uint32_t registerCount, uint8_t* errorCode,
+                   uint8_t* registerData, uint32_t crcFlag) {
   CommandFrame frame(commands::kGetRegister, crcFlag);
   frame.Word16(registerAddress).Word16(registerCount);
+  const ReplyLayout layout = ExpectedReadLayout(registerCount & kLow16, frame.crcMode());
   ReceivedFrame reply;
-  const bool exchanged = frame.Finish() && link::ExchangeCommand(port, frame, reply);
-  *errorCode = link::kNoErrorCode;
-  if (!exchanged) return false;
-  const ReplyView view = reply.View(ExpectedReadLayout(registerCount & kLow16, frame.crcMode()));
-  const std::optional<uint8_t> status = EchoedStatus(view, frame.code());
-  if (!status.has_value()) return false;
-  if (!link::IsZeroStatus(*status)) {
-    *errorCode = *status;
-    return false;
-  }
+  const Result result = link::Exchange(port, frame, reply, layout);
+  *errorCode = result.outcome == Outcome::kRefused ? result.status : link::kNoErrorCode;
+  if (!result) return result;
   const uint32_t copyCount = RegisterCopyCount(registerAddress, registerCount);
   // A reply too short for the copy is no usable reply, whatever its status said.
-  const uint8_t* data = view.Data(0, copyCount);
-  if (data == nullptr) return false;
+  const uint8_t* data = reply.View(layout).Data(0, copyCount);
+  if (data == nullptr) return link::TooShort();
   if (copyCount > 0) std::memcpy(registerData, data, copyCount);
-  *errorCode = 0;
-  return true;
+  *errorCode = result.status;
+  return result;
 }
 
-bool SetRegister(PortHandle port, uint32_t registerAddress, int32_t registerCount, const uint8_t* registerData,
-                 uint8_t* errorCode, uint32_t crcFlag) {
-  CommandFrame frame(commands::kSetRegister, crcFlag, link::LengthForms::kTwoByteWhenLong);
+Result SetRegister(PortHandle port, uint32_t registerAddress, int32_t registerCount, const uint8_t* registerData,
+                   uint8_t* errorCode, uint32_t crcFlag) {
+  CommandFrame frame(commands::kSetRegister, crcFlag);
   frame.Word16(registerAddress).Word16(static_cast<uint32_t>(registerCount));
   if (registerCount > 0) frame.Bytes(registerData, static_cast<size_t>(registerCount));
   if (!frame.Finish()) {
     *errorCode = link::kNoErrorCode;
-    return false;
+    return link::Failed(Outcome::kCommandTooLong);
   }
   ReceivedFrame reply;
-  if (!link::ExchangeCommand(port, frame, reply)) return false;
-  // The reply is short whatever form the command took.
-  const std::optional<uint8_t> status = EchoedStatus(reply.View(), frame.code());
-  if (!status.has_value()) return false;
-  *errorCode = *status;
-  return link::IsZeroStatus(*status);
+  // The reply is short whatever form the command took; without one, errorCode keeps what it held.
+  const Result result = link::ExchangeCommand(port, frame, reply);
+  if (ReportsStatus(result)) *errorCode = result.status;
+  return result;
 }
 
-bool ResetRegister(PortHandle port, uint32_t crcFlag) {
+Result ResetRegister(PortHandle port, uint32_t crcFlag) {
   CommandFrame frame(commands::kResetRegister, crcFlag);
-  return ExchangeAccepted(port, frame, link::IsZeroStatus);
+  return link::Exchange(port, frame);
 }
 
-bool SaveRegister(PortHandle port, uint32_t crcFlag) {
+Result SaveRegister(PortHandle port, uint32_t crcFlag) {
   CommandFrame frame(commands::kSaveRegister, crcFlag);
-  return ExchangeAccepted(port, frame, link::IsZeroStatus);
+  return link::Exchange(port, frame);
 }
 
 }  // namespace quarn::reader

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::reader {
@@ -16,13 +17,13 @@ inline constexpr uint32_t kRegisterSpaceSize = 512;
 // The bytes a read copies: registerCount, or the rest of the register space when the count is 0.
 uint32_t RegisterCopyCount(uint32_t registerAddress, uint32_t registerCount);
 
-bool GetRegister(PortHandle port, uint32_t registerAddress, uint32_t registerCount, uint8_t* errorCode,
+link::Result GetRegister(PortHandle port, uint32_t registerAddress, uint32_t registerCount, uint8_t* errorCode,
                  uint8_t* registerData, uint32_t crcFlag);
 // registerCount of 0 or less (as a signed value) sends no data bytes. A frame too long for the command
 // buffer is refused before anything is sent, with errorCode 0xFF.
-bool SetRegister(PortHandle port, uint32_t registerAddress, int32_t registerCount, const uint8_t* registerData,
+link::Result SetRegister(PortHandle port, uint32_t registerAddress, int32_t registerCount, const uint8_t* registerData,
                  uint8_t* errorCode, uint32_t crcFlag);
-bool ResetRegister(PortHandle port, uint32_t crcFlag);
-bool SaveRegister(PortHandle port, uint32_t crcFlag);
+link::Result ResetRegister(PortHandle port, uint32_t crcFlag);
+link::Result SaveRegister(PortHandle port, uint32_t crcFlag);
 
 }  // namespace quarn::reader

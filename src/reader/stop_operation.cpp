@@ -1,41 +1,49 @@
 #include "reader/stop_operation.h"
 
-#include "link/command_frame.h"
-#include "link/command_table.h"
 #include "link/exchange.h"
-#include "link/status_rules.h"
-#include "reader/checked_exchange.h"
 
 namespace quarn::reader {
 
 using link::CommandFrame;
+using link::Outcome;
 using link::ReceivedFrame;
+using link::Result;
 namespace commands = link::commands;
 
 namespace {
 
-bool SendStop(PortHandle port, const CommandFrame& frame) {
-  for (int attempt = 0; attempt < link::kStopSendAttempts; ++attempt) {
-    if (link::SendCommand(port, frame)) return true;
-  }
-  return false;
+Result SendStop(PortHandle port, const CommandFrame& frame) {
+  Result sent = link::SendCommand(port, frame);
+  for (int attempt = 1; !sent && attempt < link::kStopSendAttempts; ++attempt) sent = link::SendCommand(port, frame);
+  return sent;
 }
 
-// Tag reports of the stream being stopped, and frames that fail their checks, each use up one receive.
-bool AwaitAcknowledgement(PortHandle port, uint8_t code) {
+bool PortLost(const Result& result) {
+  return result.outcome == Outcome::kPortGone || result.outcome == Outcome::kPortUnusable;
+}
+
+// Tag reports of the stream being stopped, and frames that fail their checks, each use up one receive;
+// the outcome of the last one tells why none was the acknowledgement.
+Result AwaitAcknowledgement(PortHandle port, uint8_t code) {
   ReceivedFrame reply;
+  Result last = link::Failed(Outcome::kNoReply);
   for (int attempt = 0; attempt < link::kStopReceiveAttempts; ++attempt) {
-    if (!reply.Receive(port, commands::kStopOperation.receiver, commands::kStopOperation.timeLimitMs)) continue;
-    if (AcceptsReply(reply.View(), code, link::HasErrorBitClear)) return true;
+    last = reply.Receive(port, commands::kStopOperation);
+    if (PortLost(last)) return last;
+    if (!last) continue;
+    last = link::CheckReply(reply.View(), commands::kStopOperation, code);
+    if (last) return last;
   }
-  return false;
+  return last;
 }
 
 }  // namespace
 
-bool StopOperation(PortHandle port, uint32_t crcFlag) {
+Result StopOperation(PortHandle port, uint32_t crcFlag) {
   CommandFrame frame(commands::kStopOperation, crcFlag);
-  if (!frame.Finish() || !SendStop(port, frame)) return false;
+  if (!frame.Finish()) return link::Failed(Outcome::kCommandTooLong);
+  const Result sent = SendStop(port, frame);
+  if (!sent) return sent;
   return AwaitAcknowledgement(port, frame.code());
 }
 

@@ -4,12 +4,13 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::reader {
 
 // Up to two sends, the second only when the first fails; then up to five receives of 800 ms for a reply
 // that echoes the stop code with status bit 7 clear. The stop is never sent again once it went out.
-bool StopOperation(PortHandle port, uint32_t crcFlag);
+link::Result StopOperation(PortHandle port, uint32_t crcFlag);
 
 }  // namespace quarn::reader

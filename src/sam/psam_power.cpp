@@ -12,7 +12,6 @@ namespace quarn::sam {
 namespace {
 
 constexpr uint8_t kPowerSwitched = 0x00;
-constexpr uint8_t kPowerSwitchedWithAnswer = 0x01;
 
 bool IsPsamSelect(uint32_t psamSelect) {
   const uint32_t value = psamSelect & 0xFFu;
@@ -42,31 +41,30 @@ std::optional<size_t> AnswerSize(const link::ReplyView& view, bool crcMode) {
   return *value - envelope;
 }
 
-bool CopyAnswer(const link::ReplyView& view, bool crcMode, uint8_t* answer, uint8_t* answerLength) {
+link::Outcome CopyAnswer(const link::ReplyView& view, bool crcMode, uint8_t* answer, uint8_t* answerLength) {
   const std::optional<size_t> size = AnswerSize(view, crcMode);
-  if (!size || *size > kMaxPsamAnswerSize) return false;
+  if (!size) return link::Outcome::kTooShort;
+  if (*size > kMaxPsamAnswerSize) return link::Outcome::kTooLong;
   const uint8_t* bytes = view.Data(0, *size);
-  if (bytes == nullptr) return false;
+  if (bytes == nullptr) return link::Outcome::kTooShort;
   if (*size > 0) std::memcpy(answer, bytes, *size);
   *answerLength = static_cast<uint8_t>(*size);
-  return true;
+  return link::Outcome::kSuccess;
 }
 
 }  // namespace
 
-bool SetPsamPower(PortHandle port, uint32_t psamSelect, uint32_t powerState, uint8_t* answer, uint8_t* answerLength,
-                  uint32_t crcFlag) {
-  if (!IsPsamSelect(psamSelect) || !IsPowerState(powerState)) return false;
+link::Result SetPsamPower(PortHandle port, uint32_t psamSelect, uint32_t powerState, uint8_t* answer,
+                          uint8_t* answerLength, uint32_t crcFlag) {
+  if (!IsPsamSelect(psamSelect) || !IsPowerState(powerState)) return link::Failed(link::Outcome::kInvalidArgument);
   link::CommandFrame frame(link::commands::kSetPsamPower, crcFlag);
   frame.Byte(psamSelect).Byte(powerState);
   link::ReceivedFrame reply;
-  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) return false;
-  const link::ReplyView view = reply.View(link::ReplyLayout::kAsReceived);
-  const std::optional<uint8_t> status = view.Status();
-  if (!view.Echoes(frame.code()) || !status) return false;
-  if (*status == kPowerSwitched) return true;
-  if (*status != kPowerSwitchedWithAnswer) return false;
-  return CopyAnswer(view, frame.crcMode(), answer, answerLength);
+  const link::Result result = link::Exchange(port, frame, reply);
+  if (!result || result.status == kPowerSwitched) return result;
+  const link::Outcome copied =
+      CopyAnswer(reply.View(link::commands::kSetPsamPower.layout), frame.crcMode(), answer, answerLength);
+  return copied == link::Outcome::kSuccess ? result : link::Failed(copied);
 }
 
 }  // namespace quarn::sam

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::sam {
@@ -12,7 +13,7 @@ namespace quarn::sam {
 inline constexpr size_t kMaxPsamAnswerSize = 255;
 
 // psamSelect must be 1 or 2 and powerState 0 or 1 (low bytes); anything else returns before sending.
-bool SetPsamPower(PortHandle port, uint32_t psamSelect, uint32_t powerState, uint8_t* answer, uint8_t* answerLength,
-                  uint32_t crcFlag);
+link::Result SetPsamPower(PortHandle port, uint32_t psamSelect, uint32_t powerState, uint8_t* answer,
+                          uint8_t* answerLength, uint32_t crcFlag);
 
 }  // namespace quarn::sam

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::sam {
@@ -11,10 +12,10 @@ namespace quarn::sam {
 // Which reader SR the information goes into.
 enum class SrTarget { kSrA, kSrB };
 
-bool SetSam(PortHandle port, const uint8_t* apdu, uint32_t apduLength, uint8_t* response, int* responseLength,
+link::Result SetSam(PortHandle port, const uint8_t* apdu, uint32_t apduLength, uint8_t* response, int* responseLength,
             uint8_t* sw1, uint8_t* sw2, uint8_t* status, uint32_t crcFlag);
 
-bool GetInfoSamToSr(PortHandle port, SrTarget target, const uint8_t* apdu, uint32_t apduLength, uint8_t* sw1,
+link::Result GetInfoSamToSr(PortHandle port, SrTarget target, const uint8_t* apdu, uint32_t apduLength, uint8_t* sw1,
                     uint8_t* sw2, uint8_t* status, uint32_t crcFlag);
 
 }  // namespace quarn::sam

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <optional>
 
-#include "link/status_rules.h"
+#include "link/exchange.h"
 
 namespace quarn::sam {
 
@@ -23,19 +23,23 @@ bool CopyAnswer(const link::ReplyView& view, const SamAnswer& answer) {
 
 }  // namespace
 
-bool ApplySamReply(const link::ReplyView& view, uint8_t code, const SamAnswer& answer, uint8_t* status) {
-  const std::optional<uint8_t> statusByte = view.Status();
-  if (!statusByte) return false;
-  // Reported before any check: a reply that answers another command leaves its status byte here too.
-  *status = *statusByte;
-  if (!view.Echoes(code)) return false;
-  if (link::HasErrorBitClear(*statusByte)) {
-    if (!CopyAnswer(view, answer)) return false;
+link::Result ExchangeSamCommand(PortHandle port, link::CommandFrame& frame, link::ReplyLayout layout,
+                                const SamAnswer& answer, uint8_t* status) {
+  link::ReceivedFrame reply;
+  const link::Result result = link::Exchange(port, frame, reply, layout);
+  const link::ReplyView view = reply.View(layout);
+  if (result.ok()) {
+    if (!CopyAnswer(view, answer)) {
+      *status = result.status;
+      return link::TooShort();
+    }
     *status = 0;
-    return true;
+    return result;
   }
-  if (*statusByte == kSamRefusedWithAnswer) CopyAnswer(view, answer);
-  return false;
+  const std::optional<uint8_t> refusing = link::RefusingStatus(result, reply, layout);
+  if (refusing.has_value()) *status = *refusing;
+  if (result.outcome == link::Outcome::kRefused && result.status == kSamRefusedWithAnswer) CopyAnswer(view, answer);
+  return result;
 }
 
 }  // namespace quarn::sam

@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/command_frame.h"
+#include "link/outcome.h"
 #include "link/reply_view.h"
+#include "quarn_api.h"
 
 namespace quarn::sam {
 
@@ -17,9 +20,11 @@ struct SamAnswer {
   uint8_t* sw2;
 };
 
-// Applies the rule to a received reply. status receives the byte in the status position before any
-// check, and 0 on success; the answer is copied on success and after status 0x81, and only when the
-// reply holds all of it.
-bool ApplySamReply(const link::ReplyView& view, uint8_t code, const SamAnswer& answer, uint8_t* status);
+// Finishes and exchanges a SAM command and applies the rule to its reply, read at layout. status receives
+// the byte in the status position of any reply that has one, also of a reply to another command, and 0
+// on success; the answer is copied on success and after status 0x81, and only when the reply holds all
+// of it.
+link::Result ExchangeSamCommand(PortHandle port, link::CommandFrame& frame, link::ReplyLayout layout,
+                                const SamAnswer& answer, uint8_t* status);
 
 }  // namespace quarn::sam

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::sam {
@@ -11,6 +12,6 @@ namespace quarn::sam {
 inline constexpr size_t kSrInfoSize = 80;
 
 // srData receives kSrInfoSize bytes, and only from a reply that holds all of them.
-bool GetSr(PortHandle port, uint32_t srSelect, uint8_t* srData, uint8_t* status, uint32_t crcFlag);
+link::Result GetSr(PortHandle port, uint32_t srSelect, uint8_t* srData, uint8_t* status, uint32_t crcFlag);
 
 }  // namespace quarn::sam

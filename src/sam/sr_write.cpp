@@ -30,7 +30,7 @@ void Store(const WriteOutcome& outcome, const SrWriteOutputs& outputs) {
 
 }  // namespace
 
-bool WriteSrToTagByEpc(PortHandle port, const SrWriteRequest& request, const uint8_t* epc,
+link::Result WriteSrToTagByEpc(PortHandle port, const SrWriteRequest& request, const uint8_t* epc,
                        const SrWriteOutputs& outputs, uint32_t crcFlag) {
   CommandFrame frame(link::commands::kWriteSrToTagByEpc, crcFlag);
   AppendSrWrite(frame, request);
@@ -38,10 +38,10 @@ bool WriteSrToTagByEpc(PortHandle port, const SrWriteRequest& request, const uin
   link::ReceivedFrame reply;
   const WriteOutcome outcome = tags::ExchangeWrite(port, frame, WriteReplyForm::kByEpc, reply);
   Store(outcome, outputs);
-  return tags::WrittenInFull(outcome);
+  return outcome.result;
 }
 
-bool WriteSrToTagSingle(PortHandle port, const SrWriteRequest& request, uint8_t* tagRecord, uint8_t* tagRecordLength,
+link::Result WriteSrToTagSingle(PortHandle port, const SrWriteRequest& request, uint8_t* tagRecord, uint8_t* tagRecordLength,
                         const SrWriteOutputs& outputs, uint32_t crcFlag) {
   CommandFrame frame(link::commands::kWriteSrToTagSingle, crcFlag);
   AppendSrWrite(frame, request);
@@ -56,7 +56,7 @@ bool WriteSrToTagSingle(PortHandle port, const SrWriteRequest& request, uint8_t*
   }
   // Only a success tells the size; after an error the caller sizes the record from its first byte.
   if (tags::WrittenInFull(outcome)) *tagRecordLength = static_cast<uint8_t>(count);
-  return tags::WrittenInFull(outcome);
+  return outcome.result;
 }
 
 }  // namespace quarn::sam

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::sam {
@@ -27,10 +28,10 @@ struct SrWriteOutputs {
   uint8_t* writtenWordCount;
 };
 
-bool WriteSrToTagByEpc(PortHandle port, const SrWriteRequest& request, const uint8_t* epc,
+link::Result WriteSrToTagByEpc(PortHandle port, const SrWriteRequest& request, const uint8_t* epc,
                        const SrWriteOutputs& outputs, uint32_t crcFlag);
 
-bool WriteSrToTagSingle(PortHandle port, const SrWriteRequest& request, uint8_t* tagRecord, uint8_t* tagRecordLength,
+link::Result WriteSrToTagSingle(PortHandle port, const SrWriteRequest& request, uint8_t* tagRecord, uint8_t* tagRecordLength,
                         const SrWriteOutputs& outputs, uint32_t crcFlag);
 
 }  // namespace quarn::sam

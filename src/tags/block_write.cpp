@@ -66,32 +66,32 @@ uint8_t BuildEpcWriteData(uint32_t epcWordCount, const uint8_t* newEpc, uint8_t*
 
 }  // namespace
 
-bool BlockWriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result BlockWriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                          uint32_t wordCount, const uint8_t* epc, const uint8_t* data, uint8_t* errorCode,
                          uint8_t* writeStatus, uint8_t* writtenWordCount, uint8_t* newTagRecord, uint32_t crcFlag) {
-  link::CommandFrame frame(link::commands::kBlockWriteDataByEpc, crcFlag, link::LengthForms::kTwoByteWhenLong);
+  link::CommandFrame frame(link::commands::kBlockWriteDataByEpc, crcFlag);
   AppendWrittenWords(frame, accessPassword, bank, wordPtr, wordCount, data);
   AppendTagRecord(frame, epc);
   link::ReceivedFrame reply;
   const WriteOutcome outcome = ExchangeWrite(port, frame, WriteReplyForm::kByEpc, reply);
   StoreWriteOutcome(outcome, errorCode, writeStatus, writtenWordCount);
   UpdateNewTagRecord(newTagRecord, epc, bank, wordPtr, data, static_cast<uint8_t>(wordCount & 0xFF), outcome);
-  return WrittenInFull(outcome);
+  return outcome.result;
 }
 
-bool BlockWriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result BlockWriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                                uint32_t wordCount, const uint8_t* data, uint8_t* tagRecord, uint8_t* tagRecordLength,
                                uint8_t* writeStatus, uint8_t* errorCode, uint8_t* writtenWordCount, uint32_t crcFlag) {
-  link::CommandFrame frame(link::commands::kBlockWriteDataToSingleTag, crcFlag, link::LengthForms::kTwoByteWhenLong);
+  link::CommandFrame frame(link::commands::kBlockWriteDataToSingleTag, crcFlag);
   AppendWrittenWords(frame, accessPassword, bank, wordPtr, wordCount, data);
   link::ReceivedFrame reply;
   const WriteOutcome outcome = ExchangeWrite(port, frame, WriteReplyForm::kSingleTag, reply);
   StoreWriteOutcome(outcome, errorCode, writeStatus, writtenWordCount);
   StoreSingleTagOutcome(outcome, tagRecord, tagRecordLength);
-  return WrittenInFull(outcome);
+  return outcome.result;
 }
 
-bool BlockWriteEpcByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t epcWordCount, const uint8_t* epc,
+link::Result BlockWriteEpcByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t epcWordCount, const uint8_t* epc,
                         const uint8_t* newEpc, uint8_t* errorCode, uint8_t* writeStatus, uint8_t* writtenWordCount,
                         uint8_t* newTagRecord, uint32_t crcFlag) {
   uint8_t data[kEpcWriteDataSize];
@@ -100,7 +100,7 @@ bool BlockWriteEpcByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t
                              writeStatus, writtenWordCount, newTagRecord, crcFlag);
 }
 
-bool BlockWriteEpcToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t epcWordCount,
+link::Result BlockWriteEpcToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t epcWordCount,
                               const uint8_t* newEpc, uint8_t* tagRecord, uint8_t* tagRecordLength,
                               uint8_t* writeStatus, uint8_t* errorCode, uint8_t* writtenWordCount, uint32_t crcFlag) {
   uint8_t data[kEpcWriteDataSize];

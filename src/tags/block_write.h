@@ -5,25 +5,26 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::tags {
 
 // newTagRecord (64 bytes) receives the record the tag answers to after the write: the copy of epc with
 // the written EPC-bank words laid over it.
-bool BlockWriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result BlockWriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                          uint32_t wordCount, const uint8_t* epc, const uint8_t* data, uint8_t* errorCode,
                          uint8_t* writeStatus, uint8_t* writtenWordCount, uint8_t* newTagRecord, uint32_t crcFlag);
 
-bool BlockWriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result BlockWriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                                uint32_t wordCount, const uint8_t* data, uint8_t* tagRecord, uint8_t* tagRecordLength,
                                uint8_t* writeStatus, uint8_t* errorCode, uint8_t* writtenWordCount, uint32_t crcFlag);
 
-bool BlockWriteEpcByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t epcWordCount, const uint8_t* epc,
+link::Result BlockWriteEpcByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t epcWordCount, const uint8_t* epc,
                         const uint8_t* newEpc, uint8_t* errorCode, uint8_t* writeStatus, uint8_t* writtenWordCount,
                         uint8_t* newTagRecord, uint32_t crcFlag);
 
-bool BlockWriteEpcToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t epcWordCount,
+link::Result BlockWriteEpcToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t epcWordCount,
                               const uint8_t* newEpc, uint8_t* tagRecord, uint8_t* tagRecordLength,
                               uint8_t* writeStatus, uint8_t* errorCode, uint8_t* writtenWordCount, uint32_t crcFlag);
 

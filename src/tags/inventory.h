@@ -4,15 +4,16 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::tags {
 
-bool StartInventory(PortHandle port, uint32_t hasParam, uint32_t param, uint32_t crcFlag);
+link::Result StartInventory(PortHandle port, uint32_t hasParam, uint32_t param, uint32_t crcFlag);
 
 // Sends nothing: takes the next frame the reader streams, whatever it holds.
-bool ReadInventory(PortHandle port, uint8_t* tagRecordLength, uint8_t* tagRecord);
+link::Result ReadInventory(PortHandle port, uint8_t* tagRecordLength, uint8_t* tagRecord);
 
-bool InventorySingleTag(PortHandle port, uint8_t* tagRecordLength, uint8_t* tagRecord, uint32_t crcFlag);
+link::Result InventorySingleTag(PortHandle port, uint8_t* tagRecordLength, uint8_t* tagRecord, uint32_t crcFlag);
 
 }  // namespace quarn::tags

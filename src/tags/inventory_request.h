@@ -26,13 +26,4 @@ inline void AppendInventoryStartParameter(link::CommandFrame& frame, uint32_t ha
   if (InventoryStartHasParameter(hasParam)) frame.Byte(param);
 }
 
-// Tag reports and start acknowledgements come with the code of either start form, in either mode, and with
-// bit 5 set or clear.
-inline constexpr uint8_t kInventoryCodeMask = 0x5F;
-
-inline bool IsInventoryCode(uint8_t code) {
-  const uint8_t masked = code & kInventoryCodeMask;
-  return masked == link::commands::kStartInventory.code || masked == link::commands::kStartInventoryWithParameter.code;
-}
-
 }  // namespace quarn::tags

@@ -3,9 +3,7 @@
 #include <cstring>
 #include <optional>
 
-#include "link/command_table.h"
 #include "link/exchange.h"
-#include "link/status_rules.h"
 #include "tags/tag_record.h"
 
 namespace quarn::tags {
@@ -19,8 +17,6 @@ constexpr uint32_t kLongOptionParamsBit = 0x01;
 // The long form carries its own word pointer from byte 1 on.
 constexpr size_t kOptionWordPointerIndex = 1;
 
-constexpr uint8_t kDataFrameCode = 0x26;
-constexpr uint8_t kCodeWithoutCrcBit = 0x7F;
 constexpr uint8_t kOneBlockStatus = 0x00;
 constexpr uint8_t kTwoBlockStatus = 0x01;
 constexpr size_t kBlockLengthSize = 2;
@@ -50,10 +46,6 @@ void StoreBlock(const Block& block, uint8_t* length, uint8_t* bytes) {
 }
 
 }  // namespace
-
-bool IsDataFrameCode(std::optional<uint8_t> code) {
-  return code.has_value() && (*code & kCodeWithoutCrcBit) == kDataFrameCode;
-}
 
 size_t OptionParamsSize(uint32_t readOptions, const uint8_t* optionParams) {
   if ((readOptions & kLongOptionParamsBit) == 0) return kShortOptionParamsSize;
@@ -88,24 +80,21 @@ DataFrameOutcome DecodeDataFrame(const link::ReplyView& view, const DataFrameOut
   return DataFrameOutcome::kDecoded;
 }
 
-bool StartReadDataFromMultiTag(PortHandle port, const MultiTagReadRequest& request, uint32_t crcFlag) {
+link::Result StartReadDataFromMultiTag(PortHandle port, const MultiTagReadRequest& request, uint32_t crcFlag) {
   link::CommandFrame frame(link::commands::kStartReadDataFromMultiTag, crcFlag);
   AppendMultiTagReadRequest(frame, request);
-  link::ReceivedFrame reply;
-  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) return false;
   // The acknowledgement is short: it is read at the positions of the one-byte length form.
-  const link::ReplyView view = reply.View(link::ReplyLayout::kOneByteForm);
-  const std::optional<uint8_t> status = view.Status();
-  return view.Echoes(frame.code()) && status.has_value() && link::IsOneStatus(*status);
+  link::ReceivedFrame reply;
+  return link::Exchange(port, frame, reply);
 }
 
-bool GetDataFromMultiTag(PortHandle port, const DataFrameOutputs& outputs) {
+link::Result GetDataFromMultiTag(PortHandle port, const DataFrameOutputs& outputs) {
   link::ReceivedFrame reply;
-  if (!reply.Receive(port, link::commands::kGetDataFromMultiTag)) return false;
+  const link::Result result = link::ReceiveStreamFrame(port, link::commands::kGetDataFromMultiTag, reply);
+  if (!result) return result;
   // Data frames longer than 127 bytes come in the two-byte length form.
-  const link::ReplyView view = reply.View(link::ReplyLayout::kAsReceived);
-  if (!IsDataFrameCode(view.Code())) return false;
-  return DecodeDataFrame(view, outputs) != DataFrameOutcome::kRunsPastFrame;
+  const link::ReplyView view = reply.View(link::commands::kGetDataFromMultiTag.layout);
+  return DecodeDataFrame(view, outputs) == DataFrameOutcome::kRunsPastFrame ? link::TooShort() : result;
 }
 
 }  // namespace quarn::tags

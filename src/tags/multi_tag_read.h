@@ -5,9 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
 #include "link/command_frame.h"
+#include "link/outcome.h"
 #include "link/reply_view.h"
 #include "quarn_api.h"
 
@@ -40,9 +40,6 @@ struct DataFrameOutputs {
   uint8_t* tagRecordLength;   // 1 byte
 };
 
-// Data frames echo code 0x26 in either mode.
-bool IsDataFrameCode(std::optional<uint8_t> code);
-
 enum class DataFrameOutcome {
   kDecoded,          // every output the frame names was written
   kNotADataFrame,    // status neither 0x00 nor 0x01: the frame is consumed, nothing is written
@@ -54,10 +51,10 @@ enum class DataFrameOutcome {
 DataFrameOutcome DecodeDataFrame(const link::ReplyView& view, const DataFrameOutputs& outputs);
 
 // Sends the request and accepts only the acknowledgement status 0x01, at the one-byte-form positions.
-bool StartReadDataFromMultiTag(PortHandle port, const MultiTagReadRequest& request, uint32_t crcFlag);
+link::Result StartReadDataFromMultiTag(PortHandle port, const MultiTagReadRequest& request, uint32_t crcFlag);
 
 // Takes the next data frame from the port (code 0x26 in either mode). False when no frame arrives, its
 // code differs or it runs past its end; true for any other frame, written or not.
-bool GetDataFromMultiTag(PortHandle port, const DataFrameOutputs& outputs);
+link::Result GetDataFromMultiTag(PortHandle port, const DataFrameOutputs& outputs);
 
 }  // namespace quarn::tags

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "link/exchange.h"
-#include "link/status_rules.h"
 #include "tags/tag_record.h"
 
 namespace quarn::tags {
@@ -25,14 +24,17 @@ struct ReadRequest {
   uint32_t crcFlag;
 };
 
-// Reads replies at the positions their own length field gives: a long read arrives in the two-byte form.
-bool ExchangeRead(PortHandle port, const ReadRequest& request, link::ReceivedFrame& reply, uint8_t* errorCode) {
+link::Result ExchangeRead(PortHandle port, const ReadRequest& request, link::ReceivedFrame& reply,
+                          uint8_t* errorCode) {
   link::CommandFrame frame(request.command, request.crcFlag);
   AppendMemoryAddress(frame, request.accessPassword, request.bank, request.wordPtr);
   frame.Byte(request.wordCount);
   if (request.epc != nullptr) AppendTagRecord(frame, request.epc);
-  return ExchangeTagCommand(port, frame, reply, link::ReplyLayout::kAsReceived, errorCode);
+  return ExchangeTagCommand(port, frame, reply, errorCode);
 }
+
+// Long reads arrive in the two-byte form; the row says to read them as received.
+link::ReplyView ReadView(const link::ReceivedFrame& reply) { return reply.View(link::commands::kReadDataByEpc.layout); }
 
 uint8_t WordCountByte(uint32_t wordCount) { return static_cast<uint8_t>(wordCount & 0xFF); }
 
@@ -58,76 +60,77 @@ void StoreMaxData(const link::ReplyView& view, const uint8_t* bytes, size_t leng
 
 }  // namespace
 
-bool ReadDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
-                   uint32_t wordCount, const uint8_t* epc, uint8_t* data, uint8_t* errorCode, uint32_t crcFlag) {
+link::Result ReadDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+                           uint32_t wordCount, const uint8_t* epc, uint8_t* data, uint8_t* errorCode,
+                           uint32_t crcFlag) {
   const uint8_t count = WordCountByte(wordCount);
   *errorCode = link::kNoErrorCode;
-  if (count == 0) return false;
+  // A count of 0 would ask for the whole bank, which only the Max reads can take.
+  if (count == 0) return link::Failed(link::Outcome::kInvalidArgument);
   link::ReceivedFrame reply;
-  if (!ExchangeRead(port, {link::commands::kReadDataByEpc, accessPassword, bank, wordPtr, count, epc, crcFlag}, reply,
-                    errorCode)) {
-    return false;
-  }
-  const uint8_t* words = reply.View(link::ReplyLayout::kAsReceived).Data(0, ByteCountOf(count));
-  if (words == nullptr) return false;
+  const link::Result result =
+      ExchangeRead(port, {link::commands::kReadDataByEpc, accessPassword, bank, wordPtr, count, epc, crcFlag}, reply,
+                   errorCode);
+  if (!result) return result;
+  const uint8_t* words = ReadView(reply).Data(0, ByteCountOf(count));
+  if (words == nullptr) return link::TooShort();
   StoreData(words, ByteCountOf(count), data);
-  return true;
+  return result;
 }
 
-bool ReadDataFromSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
-                           uint32_t wordCount, uint8_t* data, uint8_t* tagRecord, uint8_t* tagRecordLength,
-                           uint8_t* errorCode, uint32_t crcFlag) {
+link::Result ReadDataFromSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank,
+                                   const uint8_t* wordPtr, uint32_t wordCount, uint8_t* data, uint8_t* tagRecord,
+                                   uint8_t* tagRecordLength, uint8_t* errorCode, uint32_t crcFlag) {
   const uint8_t count = WordCountByte(wordCount);
   *errorCode = link::kNoErrorCode;
-  if (count == 0) return false;
+  if (count == 0) return link::Failed(link::Outcome::kInvalidArgument);
   link::ReceivedFrame reply;
-  if (!ExchangeRead(port, {link::commands::kReadDataFromSingleTag, accessPassword, bank, wordPtr, count, nullptr,
-                           crcFlag},
-                    reply, errorCode)) {
-    return false;
-  }
-  const link::ReplyView view = reply.View(link::ReplyLayout::kAsReceived);
+  const link::Result result = ExchangeRead(
+      port, {link::commands::kReadDataFromSingleTag, accessPassword, bank, wordPtr, count, nullptr, crcFlag}, reply,
+      errorCode);
+  if (!result) return result;
+  const link::ReplyView view = ReadView(reply);
   const uint8_t* words = view.Data(0, ByteCountOf(count));
   const uint8_t* record = FindTagRecord(view, ByteCountOf(count));
-  if (words == nullptr || record == nullptr) return false;
+  if (words == nullptr || record == nullptr) return link::TooShort();
   StoreData(words, ByteCountOf(count), data);
   *tagRecordLength = static_cast<uint8_t>(StoreTagRecord(record, tagRecord));
-  return true;
+  return result;
 }
 
-bool ReadMaxDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
-                      const uint8_t* epc, uint8_t* dataLength, uint8_t* data, uint8_t* errorCode, uint32_t crcFlag) {
+link::Result ReadMaxDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+                              const uint8_t* epc, uint8_t* dataLength, uint8_t* data, uint8_t* errorCode,
+                              uint32_t crcFlag) {
   link::ReceivedFrame reply;
-  if (!ExchangeRead(port, {link::commands::kReadDataByEpc, accessPassword, bank, wordPtr, kWholeBankWordCount, epc,
-                           crcFlag},
-                    reply, errorCode)) {
-    return false;
-  }
-  const link::ReplyView view = reply.View(link::ReplyLayout::kAsReceived);
+  const link::Result result = ExchangeRead(
+      port, {link::commands::kReadDataByEpc, accessPassword, bank, wordPtr, kWholeBankWordCount, epc, crcFlag}, reply,
+      errorCode);
+  if (!result) return result;
+  const link::ReplyView view = ReadView(reply);
   size_t length = 0;
   const uint8_t* bytes = MaxData(view, &length);
-  if (bytes == nullptr) return false;
+  if (bytes == nullptr) return link::TooShort();
   StoreMaxData(view, bytes, length, dataLength, data);
-  return true;
+  return result;
 }
 
-bool ReadMaxDataFromSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
-                              uint8_t* dataLength, uint8_t* data, uint8_t* tagRecord, uint8_t* tagRecordLength,
-                              uint8_t* errorCode, uint32_t crcFlag) {
+link::Result ReadMaxDataFromSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank,
+                                      const uint8_t* wordPtr, uint8_t* dataLength, uint8_t* data, uint8_t* tagRecord,
+                                      uint8_t* tagRecordLength, uint8_t* errorCode, uint32_t crcFlag) {
   link::ReceivedFrame reply;
-  if (!ExchangeRead(port, {link::commands::kReadDataFromSingleTag, accessPassword, bank, wordPtr,
-                           kWholeBankWordCount, nullptr, crcFlag},
-                    reply, errorCode)) {
-    return false;
-  }
-  const link::ReplyView view = reply.View(link::ReplyLayout::kAsReceived);
+  const link::Result result = ExchangeRead(port,
+                                           {link::commands::kReadDataFromSingleTag, accessPassword, bank, wordPtr,
+                                            kWholeBankWordCount, nullptr, crcFlag},
+                                           reply, errorCode);
+  if (!result) return result;
+  const link::ReplyView view = ReadView(reply);
   size_t length = 0;
   const uint8_t* bytes = MaxData(view, &length);
   const uint8_t* record = bytes == nullptr ? nullptr : FindTagRecord(view, kMaxLengthSize + length);
-  if (record == nullptr) return false;
+  if (record == nullptr) return link::TooShort();
   StoreMaxData(view, bytes, length, dataLength, data);
   *tagRecordLength = static_cast<uint8_t>(StoreTagRecord(record, tagRecord));
-  return true;
+  return result;
 }
 
 }  // namespace quarn::tags

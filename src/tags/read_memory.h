@@ -5,21 +5,22 @@
 
 #include <cstdint>
 
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::tags {
 
-bool ReadDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result ReadDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                    uint32_t wordCount, const uint8_t* epc, uint8_t* data, uint8_t* errorCode, uint32_t crcFlag);
 
-bool ReadDataFromSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result ReadDataFromSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                            uint32_t wordCount, uint8_t* data, uint8_t* tagRecord, uint8_t* tagRecordLength,
                            uint8_t* errorCode, uint32_t crcFlag);
 
-bool ReadMaxDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result ReadMaxDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                       const uint8_t* epc, uint8_t* dataLength, uint8_t* data, uint8_t* errorCode, uint32_t crcFlag);
 
-bool ReadMaxDataFromSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result ReadMaxDataFromSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                               uint8_t* dataLength, uint8_t* data, uint8_t* tagRecord, uint8_t* tagRecordLength,
                               uint8_t* errorCode, uint32_t crcFlag);
 

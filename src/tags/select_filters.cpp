@@ -3,19 +3,13 @@
 #include <cstring>
 #include <optional>
 
-#include "link/command_table.h"
 #include "link/exchange.h"
-#include "link/status_rules.h"
 #include "tags/tag_record.h"
 
 namespace quarn::tags {
 
 namespace {
 
-constexpr uint8_t kFilterSucceeded = 0x00;
-constexpr uint8_t kListingStarted = 0x01;
-constexpr uint8_t kReportCode = 0x3A;
-constexpr uint8_t kCodeWithoutCrcBit = 0x7F;
 constexpr uint8_t kLastReportStatus = 0x01;
 // A report must be longer than its length byte, code and status plus the five one-byte fields.
 constexpr uint8_t kMinReportLengthByte = 9;
@@ -24,39 +18,31 @@ constexpr size_t kLengthPosition = 1;
 // Reply data positions of a report; the pointer bytes follow the five fields that come before it.
 constexpr size_t kPointerIndex = 5;
 
-// A filter command's status for success, and what it reports for a reply echoing another code.
-struct FilterReplyRule {
-  uint8_t successStatus;
-  bool wrongCodeReportsStatus;
-};
+// What the short filter commands report for a reply that echoes another code: its status byte.
+enum class OtherCodeStatus { kNoUsableReply, kReported };
 
-constexpr FilterReplyRule kAddFilterRule = {kFilterSucceeded, false};
-constexpr FilterReplyRule kDeleteFilterRule = {kFilterSucceeded, true};
-constexpr FilterReplyRule kStartListingRule = {kListingStarted, true};
-constexpr FilterReplyRule kSelectFilterRule = {kFilterSucceeded, true};
-
-bool ExchangeFilterCommand(PortHandle port, link::CommandFrame& frame, FilterReplyRule rule, uint8_t* errorCode) {
-  link::ReceivedFrame reply;
-  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) {
-    *errorCode = link::kNoErrorCode;
-    return false;
+// errorCode is the status byte of a usable reply, success included, and kNoErrorCode otherwise.
+uint8_t FilterErrorCode(const link::Result& result, const link::ReceivedFrame& reply, OtherCodeStatus otherCode) {
+  if (result.ok()) return result.status;
+  if (result.outcome == link::Outcome::kOtherCommand && otherCode == OtherCodeStatus::kNoUsableReply) {
+    return link::kNoErrorCode;
   }
-  const link::ReplyView view = reply.View(link::ReplyLayout::kOneByteForm);
-  const std::optional<uint8_t> status = view.Status();
-  const bool echoed = view.Echoes(frame.code());
-  if (!status.has_value() || (!echoed && !rule.wrongCodeReportsStatus)) {
-    *errorCode = link::kNoErrorCode;
-    return false;
-  }
-  *errorCode = *status;
-  return echoed && *status == rule.successStatus;
+  return link::RefusingStatus(result, reply).value_or(link::kNoErrorCode);
 }
 
-bool IndexCommand(PortHandle port, const link::CommandSpec& definition, uint32_t filterIndex, uint32_t filterOption,
-                  FilterReplyRule rule, uint8_t* errorCode, uint32_t crcFlag) {
+link::Result ExchangeFilterCommand(PortHandle port, link::CommandFrame& frame, OtherCodeStatus otherCode,
+                                   uint8_t* errorCode) {
+  link::ReceivedFrame reply;
+  const link::Result result = link::Exchange(port, frame, reply);
+  *errorCode = FilterErrorCode(result, reply, otherCode);
+  return result;
+}
+
+link::Result IndexCommand(PortHandle port, const link::CommandSpec& definition, uint32_t filterIndex,
+                          uint32_t filterOption, uint8_t* errorCode, uint32_t crcFlag) {
   link::CommandFrame frame(definition, crcFlag);
   frame.Byte(filterIndex).Byte(filterOption);
-  return ExchangeFilterCommand(port, frame, rule, errorCode);
+  return ExchangeFilterCommand(port, frame, OtherCodeStatus::kReported, errorCode);
 }
 
 bool IsReportStatus(uint8_t status) { return status <= kLastReportStatus; }
@@ -102,46 +88,41 @@ bool DecodeFilterReport(const link::ReplyView& view, FilterRecord* filter) {
   return true;
 }
 
-bool AddFilter(PortHandle port, const FilterRecord* filter, uint8_t* errorCode, uint32_t crcFlag) {
+link::Result AddFilter(PortHandle port, const FilterRecord* filter, uint8_t* errorCode, uint32_t crcFlag) {
   link::CommandFrame frame(link::commands::kAddFilter, crcFlag);
   AppendFilterRecord(frame, *filter);
-  return ExchangeFilterCommand(port, frame, kAddFilterRule, errorCode);
+  return ExchangeFilterCommand(port, frame, OtherCodeStatus::kNoUsableReply, errorCode);
 }
 
-bool DeleteFilterByIndex(PortHandle port, uint32_t filterIndex, uint8_t* errorCode, uint32_t crcFlag) {
+link::Result DeleteFilterByIndex(PortHandle port, uint32_t filterIndex, uint8_t* errorCode, uint32_t crcFlag) {
   link::CommandFrame frame(link::commands::kDeleteFilterByIndex, crcFlag);
   frame.Byte(filterIndex);
-  return ExchangeFilterCommand(port, frame, kDeleteFilterRule, errorCode);
+  return ExchangeFilterCommand(port, frame, OtherCodeStatus::kReported, errorCode);
 }
 
-bool StartGetFilterByIndex(PortHandle port, uint32_t filterIndex, uint32_t filterOption, uint8_t* errorCode,
-                           uint32_t crcFlag) {
-  return IndexCommand(port, link::commands::kStartGetFilterByIndex, filterIndex, filterOption, kStartListingRule,
-                      errorCode, crcFlag);
+link::Result StartGetFilterByIndex(PortHandle port, uint32_t filterIndex, uint32_t filterOption, uint8_t* errorCode,
+                                   uint32_t crcFlag) {
+  return IndexCommand(port, link::commands::kStartGetFilterByIndex, filterIndex, filterOption, errorCode, crcFlag);
 }
 
-bool SelectFilterByIndex(PortHandle port, uint32_t filterIndex, uint32_t filterOption, uint8_t* errorCode,
-                         uint32_t crcFlag) {
-  return IndexCommand(port, link::commands::kSelectFilterByIndex, filterIndex, filterOption, kSelectFilterRule,
-                      errorCode, crcFlag);
+link::Result SelectFilterByIndex(PortHandle port, uint32_t filterIndex, uint32_t filterOption, uint8_t* errorCode,
+                                 uint32_t crcFlag) {
+  return IndexCommand(port, link::commands::kSelectFilterByIndex, filterIndex, filterOption, errorCode, crcFlag);
 }
 
-bool ReadFilterByIndex(PortHandle port, uint8_t* frameStatus, FilterRecord* filter) {
+link::Result ReadFilterByIndex(PortHandle port, uint8_t* frameStatus, FilterRecord* filter) {
   link::ReceivedFrame reply;
-  if (!reply.Receive(port, link::commands::kReadFilterByIndex)) {
+  const link::Result result = link::ReceiveStreamFrame(port, link::commands::kReadFilterByIndex, reply);
+  if (!result) {
     *frameStatus = link::kNoErrorCode;
-    return false;
+    return result;
   }
-  const link::ReplyView view = reply.View(link::ReplyLayout::kOneByteForm);
-  const std::optional<uint8_t> code = view.Code();
-  const std::optional<uint8_t> status = view.Status();
-  if (!code.has_value() || (*code & kCodeWithoutCrcBit) != kReportCode || !status.has_value()) {
-    *frameStatus = link::kNoErrorCode;
-    return false;
-  }
-  *frameStatus = *status;
-  if (!IsReportStatus(*status) || view.At(kLengthPosition).value_or(0) < kMinReportLengthByte) return false;
-  return DecodeFilterReport(view, filter);
+  *frameStatus = result.status;
+  // Any other status ends or refuses the listing; the reader's status byte tells which.
+  if (!IsReportStatus(result.status)) return link::Refused(result.status, result.status);
+  const link::ReplyView view = reply.View(link::commands::kReadFilterByIndex.layout);
+  if (view.At(kLengthPosition).value_or(0) < kMinReportLengthByte) return link::TooShort();
+  return DecodeFilterReport(view, filter) ? result : link::TooShort();
 }
 
 }  // namespace quarn::tags

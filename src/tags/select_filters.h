@@ -7,6 +7,7 @@
 
 #include "link/command_frame.h"
 #include "link/reply_view.h"
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::tags {
@@ -23,18 +24,18 @@ void AppendFilterRecord(link::CommandFrame& frame, const FilterRecord& filter);
 bool DecodeFilterReport(const link::ReplyView& view, FilterRecord* filter);
 
 // Success on status 0x00; a reply with a different echoed code counts as no usable reply.
-bool AddFilter(PortHandle port, const FilterRecord* filter, uint8_t* errorCode, uint32_t crcFlag);
+link::Result AddFilter(PortHandle port, const FilterRecord* filter, uint8_t* errorCode, uint32_t crcFlag);
 
 // The short commands succeed on status 0x00 (0x01 for the listing start) and report the status byte of
 // any reply that has one, also when its echoed code differs.
-bool DeleteFilterByIndex(PortHandle port, uint32_t filterIndex, uint8_t* errorCode, uint32_t crcFlag);
-bool StartGetFilterByIndex(PortHandle port, uint32_t filterIndex, uint32_t filterOption, uint8_t* errorCode,
+link::Result DeleteFilterByIndex(PortHandle port, uint32_t filterIndex, uint8_t* errorCode, uint32_t crcFlag);
+link::Result StartGetFilterByIndex(PortHandle port, uint32_t filterIndex, uint32_t filterOption, uint8_t* errorCode,
                            uint32_t crcFlag);
-bool SelectFilterByIndex(PortHandle port, uint32_t filterIndex, uint32_t filterOption, uint8_t* errorCode,
+link::Result SelectFilterByIndex(PortHandle port, uint32_t filterIndex, uint32_t filterOption, uint8_t* errorCode,
                          uint32_t crcFlag);
 
 // Takes the next report frame of a listing. frameStatus is 0xFF without a usable frame and the status
 // byte otherwise; *filter is written only with result true.
-bool ReadFilterByIndex(PortHandle port, uint8_t* frameStatus, FilterRecord* filter);
+link::Result ReadFilterByIndex(PortHandle port, uint8_t* frameStatus, FilterRecord* filter);
 
 }  // namespace quarn::tags

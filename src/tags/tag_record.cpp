@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "link/status_rules.h"
 
 namespace quarn::tags {
 
@@ -26,23 +25,11 @@ bool CopyTagRecord(const link::ReplyView& reply, size_t dataIndex, uint8_t* tagR
   return true;
 }
 
-TagReply CheckTagReply(const link::ReplyView& reply, uint8_t codeSent) {
-  const std::optional<uint8_t> status = reply.Status();
-  if (!reply.Echoes(codeSent) || !status.has_value()) return {false, link::kNoErrorCode};
-  if (link::HasErrorBitClear(*status)) return {true, link::kNoErrorCode};
-  if (!link::CarriesErrorCode(*status)) return {false, link::kNoErrorCode};
-  return {false, reply.DataByte(0).value_or(link::kNoErrorCode)};
-}
-
-bool ExchangeTagCommand(PortHandle port, link::CommandFrame& frame, link::ReceivedFrame& reply,
-                        link::ReplyLayout layout, uint8_t* errorCode) {
-  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) {
-    *errorCode = link::kNoErrorCode;
-    return false;
-  }
-  const TagReply checked = CheckTagReply(reply.View(layout), frame.code());
-  *errorCode = checked.errorCode;
-  return checked.succeeded;
+link::Result ExchangeTagCommand(PortHandle port, link::CommandFrame& frame, link::ReceivedFrame& reply,
+                                uint8_t* errorCode) {
+  const link::Result result = link::Exchange(port, frame, reply);
+  *errorCode = result.errorCode;
+  return result;
 }
 
 }  // namespace quarn::tags

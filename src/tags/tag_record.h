@@ -49,19 +49,9 @@ size_t StoreTagRecord(const uint8_t* record, uint8_t* tagRecord);
 // does not hold the whole record. tagRecordLength may be nullptr for the exports that report no length.
 bool CopyTagRecord(const link::ReplyView& reply, size_t dataIndex, uint8_t* tagRecord, uint8_t* tagRecordLength);
 
-// The reply of a tag operation (read, write, erase, lock, kill) under the bit-7 rule.
-struct TagReply {
-  bool succeeded;     // the echoed code is the code sent and status bit 7 is clear
-  uint8_t errorCode;  // the reader's error code when the status has bits 7 and 0 set, else kNoErrorCode
-};
-
-// Checks the echoed code against codeSent and applies the bit-7 rule. A status with bits 7 and 0 set
-// whose error code byte is missing reports kNoErrorCode, like a reply without a code.
-TagReply CheckTagReply(const link::ReplyView& reply, uint8_t codeSent);
-
-// Finishes and sends the command, receives its reply and applies CheckTagReply at the positions of
-// layout. errorCode is written on every path: kNoErrorCode unless the reply carried the reader's code.
-bool ExchangeTagCommand(PortHandle port, link::CommandFrame& frame, link::ReceivedFrame& reply,
-                        link::ReplyLayout layout, uint8_t* errorCode);
+// Finishes and sends the command, receives its reply and checks it by the command's row. errorCode is
+// written on every path: kNoErrorCode unless the reply carried the reader's code.
+link::Result ExchangeTagCommand(PortHandle port, link::CommandFrame& frame, link::ReceivedFrame& reply,
+                                uint8_t* errorCode);
 
 }  // namespace quarn::tags

@@ -20,27 +20,28 @@ uint8_t StoreAnsweredTag(const ReplyBytes& answered, uint8_t* tagRecord) {
   return static_cast<uint8_t>(count);
 }
 
-bool WriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result WriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                     uint32_t wordCount, const uint8_t* epc, const uint8_t* data, uint8_t* errorCode,
                     uint32_t crcFlag) {
   link::CommandFrame frame(link::commands::kWriteDataByEpc, crcFlag);
   AppendWrittenWords(frame, accessPassword, bank, wordPtr, wordCount, data);
   AppendTagRecord(frame, epc);
   link::ReceivedFrame reply;
-  return ExchangeTagCommand(port, frame, reply, link::ReplyLayout::kOneByteForm, errorCode);
+  return ExchangeTagCommand(port, frame, reply, errorCode);
 }
 
-bool WriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
-                          uint32_t wordCount, const uint8_t* data, uint8_t* tagRecord, uint8_t* tagRecordLength,
-                          uint8_t* errorCode, uint32_t crcFlag) {
+link::Result WriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank,
+                                  const uint8_t* wordPtr, uint32_t wordCount, const uint8_t* data, uint8_t* tagRecord,
+                                  uint8_t* tagRecordLength, uint8_t* errorCode, uint32_t crcFlag) {
   link::CommandFrame frame(link::commands::kWriteDataToSingleTag, crcFlag);
   AppendWrittenWords(frame, accessPassword, bank, wordPtr, wordCount, data);
   link::ReceivedFrame reply;
-  if (!ExchangeTagCommand(port, frame, reply, link::ReplyLayout::kOneByteForm, errorCode)) return false;
+  const link::Result result = ExchangeTagCommand(port, frame, reply, errorCode);
+  if (!result) return result;
   const ReplyBytes answered = SingleTagWriteData(reply.View(), frame.crcMode());
-  if (answered.bytes == nullptr) return false;
+  if (answered.bytes == nullptr) return link::TooShort();
   *tagRecordLength = StoreAnsweredTag(answered, tagRecord);
-  return true;
+  return result;
 }
 
 }  // namespace quarn::tags

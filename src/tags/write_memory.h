@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "link/command_frame.h"
+#include "link/outcome.h"
 #include "quarn_api.h"
 #include "tags/write_outcome.h"
 
@@ -19,11 +20,11 @@ void AppendWrittenWords(link::CommandFrame& frame, const uint8_t* accessPassword
 // copied. A reply that announces more than 64 bytes gives its first 64.
 uint8_t StoreAnsweredTag(const ReplyBytes& answered, uint8_t* tagRecord);
 
-bool WriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result WriteDataByEpc(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                     uint32_t wordCount, const uint8_t* epc, const uint8_t* data, uint8_t* errorCode, uint32_t crcFlag);
 
 // tagRecord receives the reply data the length byte counts, at most 64 bytes.
-bool WriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
+link::Result WriteDataToSingleTag(PortHandle port, const uint8_t* accessPassword, uint32_t bank, const uint8_t* wordPtr,
                           uint32_t wordCount, const uint8_t* data, uint8_t* tagRecord, uint8_t* tagRecordLength,
                           uint8_t* errorCode, uint32_t crcFlag);
 

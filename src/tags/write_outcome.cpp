@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "link/exchange.h"
 #include "link/frame_format.h"
 #include "link/status_rules.h"
 #include "tags/tag_record.h"
@@ -29,30 +30,33 @@ ReplyBytes RecordAt(const link::ReplyView& reply, size_t dataIndex, WriteReplyFo
   return {record, record == nullptr ? 0 : TagRecordSize(record[0])};
 }
 
-WriteOutcome Succeeded(const link::ReplyView& reply, uint8_t codeSent, WriteReplyForm form) {
-  if (form == WriteReplyForm::kByEpc) return {kWrittenInFull, link::kNoErrorCode, 0, {nullptr, 0}};
-  const ReplyBytes data = SingleTagWriteData(reply, (codeSent & link::kCrcModeCodeBit) != 0);
-  if (data.bytes == nullptr) return NoUsableWriteReply();
-  return {kWrittenInFull, link::kNoErrorCode, 0, data};
+WriteOutcome Succeeded(const link::ReplyView& reply, bool crcMode, WriteReplyForm form, const link::Result& result) {
+  if (form == WriteReplyForm::kByEpc) return {kWrittenInFull, link::kNoErrorCode, 0, {nullptr, 0}, result};
+  const ReplyBytes data = SingleTagWriteData(reply, crcMode);
+  if (data.bytes == nullptr) return NoUsableWriteReply(link::TooShort());
+  return {kWrittenInFull, link::kNoErrorCode, 0, data, result};
 }
 
 // Error code at data byte 0, written-word count at 1, the single tag's record from 2.
-WriteOutcome FirstErrorForm(const link::ReplyView& reply, WriteReplyForm form) {
+WriteOutcome FirstErrorForm(const link::ReplyView& reply, WriteReplyForm form, uint8_t status) {
   const std::optional<uint8_t> errorCode = reply.DataByte(0);
   const std::optional<uint8_t> written = reply.DataByte(1);
   const ReplyBytes record = RecordAt(reply, 2, form);
   if (!errorCode || !written || (form == WriteReplyForm::kSingleTag && record.bytes == nullptr)) {
-    return NoUsableWriteReply();
+    return NoUsableWriteReply(link::TooShort());
   }
-  return {kFailedWithErrorCode, *errorCode, *written, record};
+  return {kFailedWithErrorCode, *errorCode, *written, record, link::Refused(status, *errorCode)};
 }
 
 // Written-word count at data byte 0, the single tag's record from 1.
 WriteOutcome SecondErrorForm(const link::ReplyView& reply, WriteReplyForm form) {
   const std::optional<uint8_t> written = reply.DataByte(0);
   const ReplyBytes record = RecordAt(reply, 1, form);
-  if (!written || (form == WriteReplyForm::kSingleTag && record.bytes == nullptr)) return NoUsableWriteReply();
-  return {kFailedWithoutErrorCode, link::kNoErrorCode, *written, record};
+  if (!written || (form == WriteReplyForm::kSingleTag && record.bytes == nullptr)) {
+    return NoUsableWriteReply(link::TooShort());
+  }
+  return {kFailedWithoutErrorCode, link::kNoErrorCode, *written, record,
+          link::Refused(kSecondErrorFormStatus, link::kNoErrorCode)};
 }
 
 }  // namespace
@@ -64,15 +68,8 @@ ReplyBytes SingleTagWriteData(const link::ReplyView& reply, bool crcMode) {
   return {reply.Data(0, count), count};
 }
 
-WriteOutcome NoUsableWriteReply() { return {kNoUsableReply, link::kNoErrorCode, 0, {nullptr, 0}}; }
-
-WriteOutcome DecodeWriteOutcome(const link::ReplyView& reply, uint8_t codeSent, WriteReplyForm form) {
-  const std::optional<uint8_t> status = reply.Status();
-  if (!reply.Echoes(codeSent) || !status.has_value()) return NoUsableWriteReply();
-  if (link::HasErrorBitClear(*status)) return Succeeded(reply, codeSent, form);
-  if (IsFirstErrorForm(*status, form)) return FirstErrorForm(reply, form);
-  if (*status == kSecondErrorFormStatus) return SecondErrorForm(reply, form);
-  return NoUsableWriteReply();
+WriteOutcome NoUsableWriteReply(const link::Result& why) {
+  return {kNoUsableReply, link::kNoErrorCode, 0, {nullptr, 0}, why};
 }
 
 void StoreWriteOutcome(const WriteOutcome& outcome, uint8_t* errorCode, uint8_t* writeStatus,
@@ -83,8 +80,13 @@ void StoreWriteOutcome(const WriteOutcome& outcome, uint8_t* errorCode, uint8_t*
 }
 
 WriteOutcome ExchangeWrite(PortHandle port, link::CommandFrame& frame, WriteReplyForm form, link::ReceivedFrame& reply) {
-  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) return NoUsableWriteReply();
-  return DecodeWriteOutcome(reply.View(), frame.code(), form);
+  const link::Result result = link::Exchange(port, frame, reply);
+  if (result) return Succeeded(reply.View(), frame.crcMode(), form, result);
+  if (result.outcome != link::Outcome::kRefused) return NoUsableWriteReply(result);
+  if (IsFirstErrorForm(result.status, form)) return FirstErrorForm(reply.View(), form, result.status);
+  if (result.status == kSecondErrorFormStatus) return SecondErrorForm(reply.View(), form);
+  // A refusal of no form the writes know tells neither a code nor a count.
+  return NoUsableWriteReply(link::Refused(result.status, link::kNoErrorCode));
 }
 
 }  // namespace quarn::tags

@@ -7,6 +7,7 @@
 
 #include "link/command_frame.h"
 #include "link/exchange.h"
+#include "link/outcome.h"
 #include "link/reply_view.h"
 #include "quarn_api.h"
 
@@ -39,18 +40,18 @@ struct WriteOutcome {
   // Single-tag form, inside the reply: after success the data the length byte counts, after an error
   // form the answering tag's record (TagRecordSize of its first byte). Empty otherwise.
   ReplyBytes tagBytes;
+  // What happened, as the exchange names it.
+  link::Result result;
 };
 
-// No reply, a wrong echoed code, a status of no known form, or a reply too short for its form.
-WriteOutcome NoUsableWriteReply();
+// No reply, a wrong echoed code, a status of no known form, or a reply too short for its form; why
+// tells which.
+WriteOutcome NoUsableWriteReply(const link::Result& why);
 
-// Classifies a received reply. An error form missing its error code, its written-word count or (single
-// tag) any byte of the tag's record counts as no usable reply, so nothing is copied from outside the
-// reply.
-WriteOutcome DecodeWriteOutcome(const link::ReplyView& reply, uint8_t codeSent, WriteReplyForm form);
-
-// Finishes and exchanges a write command and classifies its reply. The outcome's tag bytes point into
-// reply, so the caller keeps reply alive for as long as it reads them.
+// Finishes and exchanges a write command and classifies its reply. An error form missing its error code,
+// its written-word count or (single tag) any byte of the tag's record counts as no usable reply, so
+// nothing is copied from outside the reply. The outcome's tag bytes point into reply, so the caller keeps
+// reply alive for as long as it reads them.
 WriteOutcome ExchangeWrite(PortHandle port, link::CommandFrame& frame, WriteReplyForm form, link::ReceivedFrame& reply);
 
 inline bool WrittenInFull(const WriteOutcome& outcome) { return outcome.writeStatus == kWrittenInFull; }

@@ -9,21 +9,21 @@
 
 namespace quarn::update {
 
-bool UpdateInit(PortHandle* portHandleOut, const char* portName, uint8_t* status, uint8_t* initValue,
-                uint32_t portOptions) {
+link::Result UpdateInit(PortHandle* portHandleOut, const char* portName, uint8_t* status, uint8_t* initValue,
+                        uint32_t portOptions, serial::OpenFailure* why) {
   // The baud selection is examined before the port is opened, so a refusal leaves nothing to close.
-  if (!link::OpenPort(portHandleOut, portName, portOptions)) return false;
+  const link::Result opened = link::OpenPort(portHandleOut, portName, portOptions, why);
+  if (!opened) return opened;
   link::CommandFrame frame(link::commands::kUpdateInit, portOptions);
   link::ReceivedFrame reply;
-  if (!frame.Finish() || !link::ExchangeCommand(*portHandleOut, frame, reply)) return false;
-  const link::ReplyView view = reply.View();
-  if (!AcceptUpdateReply(view, frame.code(), status)) return false;
-  const uint8_t* value = view.Data(0, kInitValueSize);
-  if (value == nullptr) return false;
+  const link::Result result = ExchangeUpdateReply(*portHandleOut, frame, reply, status);
+  if (!result) return result;
+  const uint8_t* value = reply.View().Data(0, kInitValueSize);
+  if (value == nullptr) return link::TooShort();
   // Memory order: reply data byte 0 lands at the lowest address.
   std::memcpy(initValue, value, kInitValueSize);
   *status = 0;
-  return true;
+  return result;
 }
 
 }  // namespace quarn::update

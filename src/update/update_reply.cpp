@@ -2,25 +2,23 @@
 
 #include <optional>
 
-#include "link/status_rules.h"
 
 namespace quarn::update {
 
-bool AcceptUpdateReply(const link::ReplyView& view, uint8_t code, uint8_t* status) {
-  const std::optional<uint8_t> statusByte = view.Status();
-  if (!statusByte) return false;
-  if (view.Echoes(code) && link::IsZeroStatus(*statusByte)) return true;
+link::Result ExchangeUpdateReply(PortHandle port, link::CommandFrame& frame, link::ReceivedFrame& reply,
+                                 uint8_t* status) {
+  const link::Result result = link::Exchange(port, frame, reply);
   // Also a reply to another command reports its byte in the status position.
-  *status = *statusByte;
-  return false;
+  const std::optional<uint8_t> refusing = link::RefusingStatus(result, reply);
+  if (refusing.has_value()) *status = *refusing;
+  return result;
 }
 
-bool ExchangeUpdateCommand(PortHandle port, link::CommandFrame& frame, uint8_t* status) {
+link::Result ExchangeUpdateCommand(PortHandle port, link::CommandFrame& frame, uint8_t* status) {
   link::ReceivedFrame reply;
-  if (!frame.Finish() || !link::ExchangeCommand(port, frame, reply)) return false;
-  if (!AcceptUpdateReply(reply.View(), frame.code(), status)) return false;
-  *status = 0;
-  return true;
+  const link::Result result = ExchangeUpdateReply(port, frame, reply, status);
+  if (result) *status = 0;
+  return result;
 }
 
 }  // namespace quarn::update

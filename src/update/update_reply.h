@@ -6,17 +6,19 @@
 
 #include "link/command_frame.h"
 #include "link/exchange.h"
+#include "link/outcome.h"
 #include "link/reply_view.h"
 #include "quarn_api.h"
 
 namespace quarn::update {
 
-// True when view passes the rule. Otherwise status receives the byte in the status position, when the
-// reply has one; status is not touched on success, whose outputs the caller still has to copy.
-bool AcceptUpdateReply(const link::ReplyView& view, uint8_t code, uint8_t* status);
+// Finishes and exchanges an update command and applies the rule: status receives the byte in the status
+// position of a refusal or of a reply to another command, and is left as it was otherwise; on success the
+// reply is in reply and status is left for the caller, who still copies the outputs.
+link::Result ExchangeUpdateReply(PortHandle port, link::CommandFrame& frame, link::ReceivedFrame& reply,
+                                 uint8_t* status);
 
-// Finishes frame, exchanges it and applies the rule; status becomes 0 on success. For the commands whose
-// only output is status.
-bool ExchangeUpdateCommand(PortHandle port, link::CommandFrame& frame, uint8_t* status);
+// The same for the commands whose only output is status, which becomes 0 on success.
+link::Result ExchangeUpdateCommand(PortHandle port, link::CommandFrame& frame, uint8_t* status);
 
 }  // namespace quarn::update

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/outcome.h"
+#include "link/serial/serial_backend.h"
 #include "quarn_api.h"
 
 namespace quarn::update {
@@ -21,17 +23,18 @@ inline constexpr int kMaxCrcBlockLength = 2039;
 // Opens portName as UhfOpenPort does (a refused baud selection leaves nothing open) and asks the reader
 // to start an update; bit 0 of portOptions selects CRC mode. The port stays open whatever the reader
 // answers. initValue receives the reader's four bytes in the order they arrived.
-bool UpdateInit(PortHandle* portHandleOut, const char* portName, uint8_t* status, uint8_t* initValue,
-                uint32_t portOptions);
+// Why the port did not open goes to *why when why is not nullptr.
+link::Result UpdateInit(PortHandle* portHandleOut, const char* portName, uint8_t* status, uint8_t* initValue,
+                        uint32_t portOptions, serial::OpenFailure* why = nullptr);
 
-bool UpdateSendRn32(PortHandle port, const uint8_t* rn32, uint8_t* status, uint32_t crcFlag);
+link::Result UpdateSendRn32(PortHandle port, const uint8_t* rn32, uint8_t* status, uint32_t crcFlag);
 
-bool UpdateSendSize(PortHandle port, uint8_t* status, const uint8_t* size, uint32_t crcFlag);
+link::Result UpdateSendSize(PortHandle port, uint8_t* status, const uint8_t* size, uint32_t crcFlag);
 
 // A blockLength below 0 or beyond the frame's room returns before anything is sent.
-bool UpdateSendData(PortHandle port, uint8_t* status, uint32_t prefix1, uint32_t prefix2, int blockLength,
+link::Result UpdateSendData(PortHandle port, uint8_t* status, uint32_t prefix1, uint32_t prefix2, int blockLength,
                     const uint8_t* block, uint32_t crcFlag);
 
-bool UpdateCommit(PortHandle port, uint8_t* status, uint32_t crcFlag);
+link::Result UpdateCommit(PortHandle port, uint8_t* status, uint32_t crcFlag);
 
 }  // namespace quarn::update

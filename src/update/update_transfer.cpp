@@ -9,7 +9,6 @@ namespace quarn::update {
 namespace {
 
 using link::CommandFrame;
-using link::LengthForms;
 
 bool BlockFits(int blockLength, uint32_t crcFlag) {
   const int limit = link::IsCrcMode(crcFlag) ? kMaxCrcBlockLength : kMaxPlainBlockLength;
@@ -18,28 +17,27 @@ bool BlockFits(int blockLength, uint32_t crcFlag) {
 
 }  // namespace
 
-bool UpdateSendRn32(PortHandle port, const uint8_t* rn32, uint8_t* status, uint32_t crcFlag) {
+link::Result UpdateSendRn32(PortHandle port, const uint8_t* rn32, uint8_t* status, uint32_t crcFlag) {
   CommandFrame frame(link::commands::kUpdateSendRn32, crcFlag);
   frame.Bytes(rn32, kRn32Size);
   return ExchangeUpdateCommand(port, frame, status);
 }
 
-bool UpdateSendSize(PortHandle port, uint8_t* status, const uint8_t* size, uint32_t crcFlag) {
+link::Result UpdateSendSize(PortHandle port, uint8_t* status, const uint8_t* size, uint32_t crcFlag) {
   CommandFrame frame(link::commands::kUpdateSendSize, crcFlag);
   frame.Bytes(size, kImageSizeSize);
   return ExchangeUpdateCommand(port, frame, status);
 }
 
-bool UpdateSendData(PortHandle port, uint8_t* status, uint32_t prefix1, uint32_t prefix2, int blockLength,
+link::Result UpdateSendData(PortHandle port, uint8_t* status, uint32_t prefix1, uint32_t prefix2, int blockLength,
                     const uint8_t* block, uint32_t crcFlag) {
-  if (!BlockFits(blockLength, crcFlag)) return false;
-  // The one command of the update whose frame outgrows the one-byte length form.
-  CommandFrame frame(link::commands::kUpdateSendData, crcFlag, LengthForms::kTwoByteWhenLong);
+  if (!BlockFits(blockLength, crcFlag)) return link::Failed(link::Outcome::kInvalidArgument);
+  CommandFrame frame(link::commands::kUpdateSendData, crcFlag);
   frame.Byte(prefix1).Byte(prefix2).Bytes(block, static_cast<size_t>(blockLength));
   return ExchangeUpdateCommand(port, frame, status);
 }
 
-bool UpdateCommit(PortHandle port, uint8_t* status, uint32_t crcFlag) {
+link::Result UpdateCommit(PortHandle port, uint8_t* status, uint32_t crcFlag) {
   CommandFrame frame(link::commands::kUpdateCommit, crcFlag);
   return ExchangeUpdateCommand(port, frame, status);
 }

@@ -113,6 +113,7 @@ size_t FieldWidth(Field kind, const Bytes& parameters, size_t at, int wordCount)
     case Field::kWords: return static_cast<size_t>(wordCount) * 2;
     case Field::kTagRecord: return at < parameters.size() ? TagRecordSize(parameters[at]) : 2;
     case Field::kRest: return parameters.size() - at;
+    case Field::kNone: break;
   }
   return 0;
 }
@@ -167,7 +168,8 @@ std::vector<NamedValue> CommandFields(int code, const Bytes& parameters) {
   size_t at = 0;
   int wordCount = 0;
   if (command) {
-    for (const auto& layout : command->parameters) {
+    for (const ParameterField& layout : command->parameters) {
+      if (layout.kind == Field::kNone) break;
       size_t width = FieldWidth(layout.kind, parameters, at, wordCount);
       if (at + width > parameters.size()) {
         fields.push_back({layout.name, "(missing: " + std::to_string(parameters.size() - at) + " of " +

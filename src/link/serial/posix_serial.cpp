@@ -70,13 +70,15 @@ bool WaitFor(int fd, short events, int timeoutMs) {
 // The errors by which a terminal says that its device hung up or was removed.
 bool MeansGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
 
-// One read(); -1 on failure, -2 when the device is gone, 0 when nothing came, 1 with a byte.
+// One read(); -1 on failure, -2 when the device is gone, -3 on a handle that is no open file, 0 when
+// nothing came, 1 with a byte.
 int ReadOnce(int fd, uint8_t* value) {
   for (;;) {
     const ssize_t got = read(fd, value, 1);
     if (got >= 0) return static_cast<int>(got);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return 0;
+    if (errno == EBADF) return -3;
     return MeansGone(errno) ? -2 : -1;
   }
 }
@@ -169,6 +171,7 @@ ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
   int got = ReadOnce(fd, value);
   if (got == 0 && WaitFor(fd, POLLIN, kReadExtraWaitMs)) got = ReadOnce(fd, value);
   if (got == -2) return ReadOutcome::kGone;
+  if (got == -3) return ReadOutcome::kUnusable;
   if (got < 0) return ReadOutcome::kFailed;
   return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
 }

@@ -12,7 +12,8 @@ enum class ReadOutcome {
   kByte,    // one byte arrived
   kNoByte,  // the read time-out (3050 ms) passed with nothing received
   kFailed,  // the system reported an error
-  kGone,    // the device hung up or went away: every later read fails at once, so waiting on is useless
+  kGone,      // the device hung up or went away: every later read fails at once, so waiting on is useless
+  kUnusable,  // the handle is not an open port
 };
 
 enum class WriteOutcome {

@@ -113,7 +113,9 @@ WriteOutcome WriteByte(PortHandle port, uint8_t value) {
 ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
   DWORD got = 0;
   if (ReadFile(port, value, 1, &got, nullptr) == 0) {
-    return MeansGone(GetLastError()) ? ReadOutcome::kGone : ReadOutcome::kFailed;
+    const DWORD error = GetLastError();
+    if (error == ERROR_INVALID_HANDLE) return ReadOutcome::kUnusable;
+    return MeansGone(error) ? ReadOutcome::kGone : ReadOutcome::kFailed;
   }
   return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
 }

@@ -24,8 +24,9 @@ struct Reception {
 Reception Receive(FakePort& port, Receiver receiver = Receiver::kFrame, uint32_t limitMs = 800) {
   uint8_t buffer[kFrameBufferSize];
   size_t length = 0xDEAD;
-  const bool ok = receiver == Receiver::kFrame ? ReceiveFrame(port.handle(), buffer, limitMs, &length)
-                                                : ReceiveAntennaFrame(port.handle(), buffer, limitMs, &length);
+  const bool ok = (receiver == Receiver::kFrame ? ReceiveFrame(port.handle(), buffer, limitMs, &length)
+                                                 : ReceiveAntennaFrame(port.handle(), buffer, limitMs, &length))
+                      .ok();
   if (!ok) {
     EXPECT_EQ(length, 0xDEADu) << "a failed reception reported a length";
     return {false, {}};
@@ -241,12 +242,26 @@ TEST(ReceiveAntennaFrame, ChecksTheCrcByTheCodeBehindMarkerAndAntenna) {
 namespace quarn::link {
 namespace {
 
-TEST(ReceiveFrame, AHungUpPortEndsTheHuntAtTheTimeLimit) {
+// A port that is gone fails every read at once; hunting on until the time limit would spin.
+TEST(ReceiveFrame, AHungUpPortEndsTheReceptionAtOnce) {
+  for (const uint32_t limitMs : {800u, 10000u}) {
+    testing::FakePort port;
+    port.HangUp();
+    uint8_t buffer[kFrameBufferSize];
+    size_t length = 0;
+    EXPECT_EQ(ReceiveFrame(port.handle(), buffer, limitMs, &length).outcome, Outcome::kPortGone);
+    EXPECT_EQ(ReceiveAntennaFrame(port.handle(), buffer, limitMs, &length).outcome, Outcome::kPortGone);
+    EXPECT_EQ(port.readCalls(), 2);
+  }
+}
+
+// An ordinary failed read while hunting is a dropped byte; the time check still decides.
+TEST(ReceiveFrame, AFailedReadWhileHuntingIsDroppedAndTheReplyBehindItTaken) {
   testing::FakePort port;
-  port.HangUp();
-  EXPECT_FALSE(Receive(port, Receiver::kFrame, 800).ok);
-  EXPECT_GT(port.now(), 800u);
-  EXPECT_EQ(port.readCalls(), 801);
+  port.FailReadNumber(1);
+  port.Deliver(testing::WireReply(0x01, {0x00, 0x1A}));
+  EXPECT_TRUE(Receive(port).ok);
+  EXPECT_EQ(port.readCalls(), 1 + 6);
 }
 
 }  // namespace
