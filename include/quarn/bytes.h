@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "quarn/config.h"
+#include "quarn/error.h"
 
 namespace quarn {
 

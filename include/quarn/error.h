@@ -72,8 +72,10 @@ struct QUARN_CPP_API ErrorDetail {
   std::error_code code;                        // empty after success
   const char* command = "";                    // the call, e.g. "ReadData"
   const char* reason = "";                     // for kInvalidArgument and the open failures: the cause and the fix
-  std::optional<uint8_t> status;               // the refusing reply's status byte
-  std::optional<uint8_t> readerErrorCode;      // the reader's error code (for tag operations a Gen2 code)
+  std::optional<uint8_t> status;               // the refusing reply's status byte (for the register and
+                                               // filter commands, the reader's code itself)
+  std::optional<uint8_t> readerErrorCode;      // the error code that followed the status: the tag's
+                                               // (Gen2) code of a refused tag operation
   std::optional<uint8_t> echoedCode;           // kOtherCommand: the code the reply echoed
   std::optional<uint8_t> writtenWordCount;     // block and SR writes: words written before the failure
   std::optional<uint16_t> statusWord;          // SAM commands: SW1 (high byte) and SW2 of a refused APDU

@@ -9,7 +9,6 @@
 #include <type_traits>
 #include <utility>
 
-#include "cpp/core_result.h"
 #include "cpp/port_handle.h"
 #include "link/outcome.h"
 #include "quarn/error.h"
@@ -42,10 +41,7 @@ class Call {
   // Records another failure of this layer; false.
   bool Fail(Errc errc, const char* reason = "");
   // Records the exchange's outcome; true for success.
-  template <typename CoreResult>
-  bool Done(CoreResult coreResult) {
-    return Record(FromCore(coreResult));
-  }
+  bool Done(const link::Result& result) { return Record(result); }
   bool Record(const link::Result& result);
 
   PortHandle port() const { return detail::ReaderAccess::Port(reader_); }

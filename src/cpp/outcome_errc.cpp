@@ -22,6 +22,7 @@ Errc ErrcOf(link::Outcome outcome) {
     case link::Outcome::kRefused: return Errc::kRefused;
     case link::Outcome::kTooShort: return Errc::kTooShort;
     case link::Outcome::kCommandTooLong: return Errc::kCommandTooLong;
+    case link::Outcome::kInvalidArgument: return Errc::kInvalidArgument;
   }
   // A value outside the enumeration: still a failure, never a success.
   return Errc::kTooShort;
@@ -31,7 +32,10 @@ void RecordResult(ErrorDetail& detail, const link::Result& result) {
   detail.code = make_error_code(ErrcOf(result.outcome));
   if (result.outcome == link::Outcome::kRefused) {
     detail.status = result.status;
-    if (result.errorCode != link::kNoErrorCode) detail.readerErrorCode = result.errorCode;
+    // The register and filter commands' code is their status byte itself, already in status; a code
+    // that followed the status is the tag's.
+    if (result.errorCode != link::kNoErrorCode && result.errorCode != result.status)
+      detail.readerErrorCode = result.errorCode;
   }
   if (result.outcome == link::Outcome::kOtherCommand) detail.echoedCode = result.code;
 }

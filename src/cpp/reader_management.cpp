@@ -19,7 +19,7 @@ PaStatus Reader::GetPaStatus(std::error_code& ec) {
   Call call(*this, "GetPaStatus", ec);
   if (!call.Ready()) return {};
   uint8_t status = 0;
-  const link::Result result = cpp::FromCore(reader::GetPaStatus(call.port(), &status, call.crcFlag()));
+  const link::Result result = reader::GetPaStatus(call.port(), &status, call.crcFlag());
   // A status other than 0 is the amplifier's state, which the caller asked for.
   if (result.outcome == link::Outcome::kRefused) {
     call.Record(link::Succeeded());

@@ -3,40 +3,10 @@
 #include <utility>
 
 #include "cpp/call.h"
+#include "cpp/open_failure.h"
 #include "link/port_connection.h"
-#include "link/serial/serial_backend.h"
 
 namespace quarn {
-
-namespace {
-
-// The options word's baud selection, bits 1 to 3, as the port exports take it.
-uint32_t PortOptionsOf(Baud baud) { return static_cast<uint32_t>(baud) << 1; }
-
-struct OpenFailureRow {
-  serial::OpenFailure failure;
-  Errc errc;
-  const char* reason;
-};
-
-constexpr OpenFailureRow kOpenFailures[] = {
-    {serial::OpenFailure::kNoSuchPort, Errc::kNoSuchPort,
-     "check the name (Linux: /dev/ttyUSB0 or ttyUSB0, /dev/ttyACM0; Windows: COM3) and that the reader is plugged in"},
-    {serial::OpenFailure::kPermissionDenied, Errc::kPermissionDenied,
-     "on Linux add the user to the dialout group (sudo usermod -aG dialout $USER) and log in again"},
-    {serial::OpenFailure::kBusy, Errc::kBusy, "close the other program that has the port open"},
-    {serial::OpenFailure::kNotSerialPort, Errc::kNotSerialPort, "name the reader's serial port"},
-    {serial::OpenFailure::kBadName, Errc::kBadPortName, "give the port's name, e.g. /dev/ttyUSB0 or COM3"},
-    {serial::OpenFailure::kOther, Errc::kOpenFailed, "the system refused; see whether another port name works"},
-};
-
-const OpenFailureRow& RowOf(serial::OpenFailure failure) {
-  for (const OpenFailureRow& row : kOpenFailures)
-    if (row.failure == failure) return row;
-  return kOpenFailures[sizeof kOpenFailures / sizeof kOpenFailures[0] - 1];
-}
-
-}  // namespace
 
 namespace detail {
 
@@ -79,19 +49,17 @@ void Reader::Open(const std::string& portName, Baud baud) {
 void Reader::Open(const std::string& portName, Baud baud, std::error_code& ec) {
   Close();
   cpp::Call call(*this, "Open", ec);
-  const std::optional<uint32_t> baudRate = link::SelectBaudRate(PortOptionsOf(baud));
-  if (!baudRate) {
+  PortHandle port = QUARN_INVALID_PORT;
+  serial::OpenFailure why = serial::OpenFailure::kOther;
+  const link::Result opened = link::OpenPort(&port, portName.c_str(), cpp::PortOptionsOf(baud), &why);
+  if (opened.outcome == link::Outcome::kInvalidArgument) {
     call.Fail(Errc::kBadBaud, "use Baud::k9600, k19200, k57600 or k115200");
     return;
   }
-  serial::OpenFailure why = serial::OpenFailure::kOther;
-  const PortHandle port = serial::OpenExclusive(portName.c_str(), &why);
-  if (port == QUARN_INVALID_PORT) {
-    const OpenFailureRow& row = RowOf(why);
-    call.Fail(row.errc, row.reason);
+  if (!opened) {
+    cpp::RecordOpenFailure(call, why);
     return;
   }
-  serial::Configure(port, *baudRate);
   detail::ReaderAccess::Adopt(*this, port, portName, baud);
 }
 

@@ -53,9 +53,9 @@ SamResponse Reader::SendApdu(ByteView apdu, std::error_code& ec) {
   response.data.resize(block.le);
   int responseLength = 0;
   uint8_t status = 0;
-  const link::Result result = cpp::FromCore(sam::SetSam(
+  const link::Result result = sam::SetSam(
       call.port(), apdu.data(), static_cast<uint32_t>(apdu.size()), response.data.data(), &responseLength,
-      &response.statusWord.sw1, &response.statusWord.sw2, &status, call.crcFlag()));
+      &response.statusWord.sw1, &response.statusWord.sw2, &status, call.crcFlag());
   RecordSamResult(call, result, status, response.statusWord);
   if (!result.ok() && !SamRefused(result, status)) return {};
   return response;
@@ -71,9 +71,9 @@ StatusWord Reader::GetInfoSamToSr(SrTarget target, ByteView apdu, std::error_cod
   StatusWord word;
   uint8_t status = 0;
   const sam::SrTarget sr = target == SrTarget::kA ? sam::SrTarget::kSrA : sam::SrTarget::kSrB;
-  const link::Result result = cpp::FromCore(sam::GetInfoSamToSr(call.port(), sr, apdu.data(),
+  const link::Result result = sam::GetInfoSamToSr(call.port(), sr, apdu.data(),
                                                                 static_cast<uint32_t>(apdu.size()), &word.sw1,
-                                                                &word.sw2, &status, call.crcFlag()));
+                                                                &word.sw2, &status, call.crcFlag());
   RecordSamResult(call, result, status, word);
   if (!result.ok() && !SamRefused(result, status)) return {};
   return word;

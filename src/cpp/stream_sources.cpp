@@ -94,8 +94,8 @@ StreamBase::Step InventoryStream::ReceiveNext(ErrorDetail& detail) {
   uint8_t size = 0;
   uint8_t antenna = 0;
   const link::Result result =
-      antennaFrames_ ? cpp::FromCore(quarn::antenna::ReadInventoryFromMultiAnt(port, &antenna, &size, record))
-                     : cpp::FromCore(tags::ReadInventory(port, &size, record));
+      antennaFrames_ ? quarn::antenna::ReadInventoryFromMultiAnt(port, &antenna, &size, record)
+                     : tags::ReadInventory(port, &size, record);
   const Step step = StreamAccess::StepOf(result, "Inventory", detail);
   if (step != Step::kItem) return step;
   report_.tag = cpp::RecordIn(record);
@@ -156,8 +156,8 @@ StreamBase::Step MultiTagReadStream::ReceiveNext(ErrorDetail& detail) {
   const tags::DataFrameOutputs outputs = {&frameStatus, firstLength,  blocks_->first, secondLength,
                                           blocks_->second, record, &recordLength};
   const link::Result result = antennaFrames_
-                                  ? cpp::FromCore(quarn::antenna::GetDataFromMultiAnt(port, &antenna, outputs))
-                                  : cpp::FromCore(tags::GetDataFromMultiTag(port, outputs));
+                                  ? quarn::antenna::GetDataFromMultiAnt(port, &antenna, outputs)
+                                  : tags::GetDataFromMultiTag(port, outputs);
   const Step step = StreamAccess::StepOf(result, "MultiTagRead", detail);
   if (step != Step::kItem) return step;
   // A frame of the read whose status is neither one block nor two: the reader's own, not a tag's data.
@@ -244,7 +244,7 @@ FilterListing::FilterListing(Reader& reader, const StreamOptions& options, bool 
 StreamBase::Step FilterListing::ReceiveNext(ErrorDetail& detail) {
   FilterRecord record{};
   uint8_t frameStatus = 0;
-  const link::Result result = cpp::FromCore(tags::ReadFilterByIndex(ReaderAccess::Port(*reader()), &frameStatus, &record));
+  const link::Result result = tags::ReadFilterByIndex(ReaderAccess::Port(*reader()), &frameStatus, &record);
   const Step step = StreamAccess::StepOf(result, "ListFilters", detail);
   if (step != Step::kItem) return step;
   filter_ = cpp::FromFilterRecord(record);

@@ -6,52 +6,29 @@
 #include <cstring>
 
 #include "cpp/call.h"
-#include "link/command_frame.h"
-#include "link/command_table.h"
-#include "link/exchange.h"
-#include "update/update_reply.h"
+#include "cpp/open_failure.h"
 #include "update/update_sequence.h"
 
 namespace quarn {
 
 using cpp::Call;
 
-namespace {
-
-// The update start on a port already open. The core's start opens the port itself, and so cannot say
-// why a port did not open; the Reader's open can.
-link::Result StartUpdateOnPort(PortHandle port, uint32_t crcFlag, uint8_t* initValue) {
-  link::CommandFrame frame(link::commands::kUpdateInit, crcFlag);
-  link::ReceivedFrame reply;
-  if (!frame.Finish()) return link::Failed(link::Outcome::kCommandTooLong);
-  if (!link::ExchangeCommand(port, frame, reply)) return link::Failed(link::Outcome::kNoReply);
-  const link::ReplyView view = reply.View();
-  uint8_t status = 0;
-  if (!update::AcceptUpdateReply(view, frame.code(), &status)) {
-    if (!view.Status()) return link::Failed(link::Outcome::kTooShort);
-    if (!view.Echoes(frame.code())) {
-      link::Result other = link::Failed(link::Outcome::kOtherCommand);
-      other.code = view.Code().value_or(0);
-      return other;
-    }
-    link::Result refused = link::Failed(link::Outcome::kRefused);
-    refused.status = status;
-    return refused;
-  }
-  const uint8_t* value = view.Data(0, update::kInitValueSize);
-  if (value == nullptr) return link::Failed(link::Outcome::kTooShort);
-  std::memcpy(initValue, value, update::kInitValueSize);
-  return link::Succeeded();
-}
-
-}  // namespace
-
+// The start opens the port itself; the Reader takes it over as soon as it is open, so that it is closed
+// with the session whatever the reader answered.
 void FirmwareUpdate::Begin(const std::string& portName, Baud baud, bool crcMode, std::error_code& ec) {
   reader_.setCrcMode(crcMode);
-  reader_.Open(portName, baud, ec);
-  if (ec) return;
   Call call(reader_, "FirmwareUpdate::Start", ec);
-  call.Record(StartUpdateOnPort(call.port(), call.crcFlag(), initValue_.data()));
+  PortHandle port = QUARN_INVALID_PORT;
+  serial::OpenFailure why = serial::OpenFailure::kNone;
+  uint8_t status = 0;
+  const link::Result result = update::UpdateInit(&port, portName.c_str(), &status, initValue_.data(),
+                                                 cpp::PortOptionsOf(baud) | (crcMode ? 1u : 0u), &why);
+  if (port != QUARN_INVALID_PORT) detail::ReaderAccess::Adopt(reader_, port, portName, baud);
+  if (port == QUARN_INVALID_PORT && why != serial::OpenFailure::kNone) {
+    cpp::RecordOpenFailure(call, why);
+    return;
+  }
+  call.Record(result);
 }
 
 FirmwareUpdate FirmwareUpdate::Start(const std::string& portName, Baud baud, bool crcMode, std::error_code& ec) {
@@ -88,7 +65,7 @@ void FirmwareUpdate::SendSize(const std::array<uint8_t, 4>& size) {
 
 void FirmwareUpdate::SendData(uint8_t prefix1, uint8_t prefix2, ByteView block, std::error_code& ec) {
   Call call(reader_, "FirmwareUpdate::SendData", ec);
-  const size_t room = call.crcMode() ? update::kMaxCrcBlockLength : update::kMaxPlainBlockLength;
+  const size_t room = static_cast<size_t>(call.crcMode() ? update::kMaxCrcBlockLength : update::kMaxPlainBlockLength);
   if (block.size() > room) {
     call.Fail(Errc::kCommandTooLong, "a data block holds at most 2041 bytes (2039 in CRC mode)");
     return;
@@ -119,7 +96,7 @@ constexpr uint64_t kMaxImageSize = 0xFFFFFFFFu;
 const char* CheckImage(ByteView image, const UpdateOptions& options) {
   if (image.empty()) return "the firmware image is empty";
   if (image.size() > kMaxImageSize) return "the image size travels as 4 bytes: at most 4294967295 bytes";
-  if (options.blockSize == 0 || options.blockSize > update::kMaxCrcBlockLength)
+  if (options.blockSize == 0 || options.blockSize > static_cast<size_t>(update::kMaxCrcBlockLength))
     return "UpdateOptions::blockSize is 1 to 2039 bytes";
   if ((image.size() + options.blockSize - 1) / options.blockSize > kMaxBlocks)
     return "the image needs more than 65536 blocks: raise UpdateOptions::blockSize";

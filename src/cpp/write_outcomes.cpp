@@ -74,9 +74,9 @@ WriteOutcome Reader::BlockWriteData(const TagRecord& tag, MemoryBank bank, WordP
   uint8_t wordCount = 0;
   if (!cpp::EncodePointer(call, start, pointer) || !cpp::CountWords(call, words, wordCount) || !call.Ready()) return {};
   RawOutcome raw;
-  const link::Result result = cpp::FromCore(tags::BlockWriteDataByEpc(
+  const link::Result result = tags::BlockWriteDataByEpc(
       call.port(), password.bytes().data(), BankCode(bank), pointer.bytes, wordCount, tag.bytes().data(),
-      words.data(), &raw.errorCode, &raw.writeStatus, &raw.writtenWordCount, raw.record, call.crcFlag()));
+      words.data(), &raw.errorCode, &raw.writeStatus, &raw.writtenWordCount, raw.record, call.crcFlag());
   WriteOutcome outcome = OutcomeOf(raw);
   outcome.tag = RecordIn(raw.record);  // written on every path: at least the copy of tag
   return Finish(call, result, raw, outcome);
@@ -93,9 +93,9 @@ WriteOutcome Reader::BlockWriteDataToSingleTag(MemoryBank bank, WordPointer star
   uint8_t wordCount = 0;
   if (!cpp::EncodePointer(call, start, pointer) || !cpp::CountWords(call, words, wordCount) || !call.Ready()) return {};
   RawOutcome raw;
-  const link::Result result = cpp::FromCore(tags::BlockWriteDataToSingleTag(
+  const link::Result result = tags::BlockWriteDataToSingleTag(
       call.port(), password.bytes().data(), BankCode(bank), pointer.bytes, wordCount, words.data(), raw.record,
-      &raw.recordLength, &raw.writeStatus, &raw.errorCode, &raw.writtenWordCount, call.crcFlag()));
+      &raw.recordLength, &raw.writeStatus, &raw.errorCode, &raw.writtenWordCount, call.crcFlag());
   WriteOutcome outcome = OutcomeOf(raw);
   AddAnsweringTag(raw, outcome);
   return Finish(call, result, raw, outcome);
@@ -111,9 +111,9 @@ WriteOutcome Reader::BlockWriteEpc(const TagRecord& tag, ByteView newEpc, const 
   uint8_t epcWordCount = 0;
   if (!CountEpcWords(call, newEpc, epcWordCount) || !call.Ready()) return {};
   RawOutcome raw;
-  const link::Result result = cpp::FromCore(tags::BlockWriteEpcByEpc(
+  const link::Result result = tags::BlockWriteEpcByEpc(
       call.port(), password.bytes().data(), epcWordCount, tag.bytes().data(), newEpc.data(), &raw.errorCode,
-      &raw.writeStatus, &raw.writtenWordCount, raw.record, call.crcFlag()));
+      &raw.writeStatus, &raw.writtenWordCount, raw.record, call.crcFlag());
   WriteOutcome outcome = OutcomeOf(raw);
   outcome.tag = RecordIn(raw.record);
   return Finish(call, result, raw, outcome);
@@ -127,9 +127,9 @@ WriteOutcome Reader::BlockWriteEpcToSingleTag(ByteView newEpc, const Password& p
   uint8_t epcWordCount = 0;
   if (!CountEpcWords(call, newEpc, epcWordCount) || !call.Ready()) return {};
   RawOutcome raw;
-  const link::Result result = cpp::FromCore(tags::BlockWriteEpcToSingleTag(
+  const link::Result result = tags::BlockWriteEpcToSingleTag(
       call.port(), password.bytes().data(), epcWordCount, newEpc.data(), raw.record, &raw.recordLength,
-      &raw.writeStatus, &raw.errorCode, &raw.writtenWordCount, call.crcFlag()));
+      &raw.writeStatus, &raw.errorCode, &raw.writtenWordCount, call.crcFlag());
   WriteOutcome outcome = OutcomeOf(raw);
   AddAnsweringTag(raw, outcome);
   return Finish(call, result, raw, outcome);
@@ -148,7 +148,7 @@ WriteOutcome Reader::WriteSrToTag(const TagRecord& tag, MemoryBank bank, WordPoi
                                        {params[0], params[1], params[2], params[3]}};
   const sam::SrWriteOutputs outputs = {&raw.errorCode, &raw.writeStatus, &raw.writtenWordCount};
   const link::Result result =
-      cpp::FromCore(sam::WriteSrToTagByEpc(call.port(), request, tag.bytes().data(), outputs, call.crcFlag()));
+      sam::WriteSrToTagByEpc(call.port(), request, tag.bytes().data(), outputs, call.crcFlag());
   return Finish(call, result, raw, OutcomeOf(raw));
 }
 WriteOutcome Reader::WriteSrToTag(const TagRecord& tag, MemoryBank bank, WordPointer start, const SrParams& params,
@@ -165,8 +165,8 @@ WriteOutcome Reader::WriteSrToSingleTag(MemoryBank bank, WordPointer start, cons
   const sam::SrWriteRequest request = {password.bytes().data(), BankCode(bank), pointer.bytes,
                                        {params[0], params[1], params[2], params[3]}};
   const sam::SrWriteOutputs outputs = {&raw.errorCode, &raw.writeStatus, &raw.writtenWordCount};
-  const link::Result result = cpp::FromCore(
-      sam::WriteSrToTagSingle(call.port(), request, raw.record, &raw.recordLength, outputs, call.crcFlag()));
+  const link::Result result = 
+      sam::WriteSrToTagSingle(call.port(), request, raw.record, &raw.recordLength, outputs, call.crcFlag());
   WriteOutcome outcome = OutcomeOf(raw);
   AddAnsweringTag(raw, outcome);
   return Finish(call, result, raw, outcome);
