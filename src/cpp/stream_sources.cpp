@@ -6,6 +6,7 @@
 #include "cpp/ebv.h"
 #include "cpp/filter_record.h"
 #include "cpp/outcome_errc.h"
+#include "cpp/port_hangup.h"
 #include "cpp/tag_args.h"
 #include "link/frame_format.h"
 #include "quarn/streams.h"
@@ -35,19 +36,24 @@ struct StreamAccess {
 
   // Sorts a receive's outcome into the stream's steps: silence; a port that is gone (an error: nothing
   // more will come, and a loop must not spin on it); or a frame that is no item, which is skipped.
-  static Step StepOf(const link::Result& result, const char* command, ErrorDetail& detail) {
+  static Step StepOf(PortHandle port, const link::Result& result, const char* command, ErrorDetail& detail) {
     if (result.ok()) return Step::kItem;
     switch (result.outcome) {
       case link::Outcome::kNoReply:
-        return Step::kSilence;
+        if (!cpp::PortHungUp(port)) return Step::kSilence;
+        return Failed(link::Failed(link::Outcome::kPortGone), command, detail);
       case link::Outcome::kPortGone:
       case link::Outcome::kPortUnusable:
-        detail.command = command;
-        cpp::RecordResult(detail, result);
-        return Step::kFailed;
+        return Failed(result, command, detail);
       default:
         return Step::kSkip;
     }
+  }
+
+  static Step Failed(const link::Result& result, const char* command, ErrorDetail& detail) {
+    detail.command = command;
+    cpp::RecordResult(detail, result);
+    return Step::kFailed;
   }
 };
 
@@ -96,7 +102,7 @@ StreamBase::Step InventoryStream::ReceiveNext(ErrorDetail& detail) {
   const link::Result result =
       antennaFrames_ ? quarn::antenna::ReadInventoryFromMultiAnt(port, &antenna, &size, record)
                      : tags::ReadInventory(port, &size, record);
-  const Step step = StreamAccess::StepOf(result, "Inventory", detail);
+  const Step step = StreamAccess::StepOf(port, result, "Inventory", detail);
   if (step != Step::kItem) return step;
   report_.tag = cpp::RecordIn(record);
   report_.antenna = antennaFrames_ ? std::optional<uint8_t>(antenna) : std::nullopt;
@@ -158,7 +164,7 @@ StreamBase::Step MultiTagReadStream::ReceiveNext(ErrorDetail& detail) {
   const link::Result result = antennaFrames_
                                   ? quarn::antenna::GetDataFromMultiAnt(port, &antenna, outputs)
                                   : tags::GetDataFromMultiTag(port, outputs);
-  const Step step = StreamAccess::StepOf(result, "MultiTagRead", detail);
+  const Step step = StreamAccess::StepOf(port, result, "MultiTagRead", detail);
   if (step != Step::kItem) return step;
   // A frame of the read whose status is neither one block nor two: the reader's own, not a tag's data.
   if (frameStatus == kNoDataFrame) return Step::kSkip;
@@ -242,10 +248,11 @@ FilterListing::FilterListing(Reader& reader, const StreamOptions& options, bool 
     : BasicStream(reader, options, throws, false) {}
 
 StreamBase::Step FilterListing::ReceiveNext(ErrorDetail& detail) {
+  const PortHandle port = ReaderAccess::Port(*reader());
   FilterRecord record{};
   uint8_t frameStatus = 0;
-  const link::Result result = tags::ReadFilterByIndex(ReaderAccess::Port(*reader()), &frameStatus, &record);
-  const Step step = StreamAccess::StepOf(result, "ListFilters", detail);
+  const link::Result result = tags::ReadFilterByIndex(port, &frameStatus, &record);
+  const Step step = StreamAccess::StepOf(port, result, "ListFilters", detail);
   if (step != Step::kItem) return step;
   filter_ = cpp::FromFilterRecord(record);
   return frameStatus == kLastFilterReport ? Step::kLastItem : Step::kItem;
