@@ -65,7 +65,7 @@ class QUARN_CPP_API TagRecord {
   friend bool operator==(const TagRecord& a, const TagRecord& b) noexcept { return a.bytes() == b.bytes(); }
   friend bool operator!=(const TagRecord& a, const TagRecord& b) noexcept { return !(a == b); }
   // By size, then by bytes: an order for std::map and std::set.
-  friend bool operator<(const TagRecord& a, const TagRecord& b) noexcept;
+  friend QUARN_CPP_API bool operator<(const TagRecord& a, const TagRecord& b) noexcept;
 
  private:
   // Bytes already known to pass the size rule.
