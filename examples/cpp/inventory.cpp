@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iomanip>
 #include <iostream>
 #include <map>
 
@@ -34,11 +35,13 @@ int main(int argc, char** argv) {
     quarn::StreamOptions options;
     options.duration = std::chrono::seconds(seconds > 0 ? seconds : 1);
     std::map<quarn::TagRecord, int> reads;
+    const auto start = std::chrono::steady_clock::now();
     auto stream = reader.Inventory(options);
     for (const quarn::TagReport& report : stream) ++reads[report.tag];
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
-    std::cout << reads.size() << " tags, " << stream.count() << " reports in " << options.duration.count() / 1000
-              << " s\n";
+    std::cout << reads.size() << " tags, " << stream.count() << " reports in " << std::fixed << std::setprecision(1)
+              << elapsed.count() << " s\n";
     for (const auto& [tag, count] : reads) std::cout << "  " << tag.epcHex() << "  " << count << " reads\n";
     return reads.empty() ? 1 : 0;
   } catch (const quarn::Error& error) {
