@@ -106,7 +106,7 @@ class QUARN_CPP_API Reader {
   // ---- Power, PA status, frequency (code 0x00, 0x01, 0x02, 0x05, 0x06) ----
 
   // The power amplifier's state. A status other than 0 is the reader's answer, not an error: it comes
-  // back in PaStatus (ok() false) rather than as kRefused.
+  // back in PaStatus (ok() false) rather than as kRefused. After a failure ok() is false too.
   PaStatus GetPaStatus();
   PaStatus GetPaStatus(std::error_code& ec);
   // The RF output power byte. Any reply status with bit 7 clear is success.

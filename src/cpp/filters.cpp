@@ -12,7 +12,11 @@ using cpp::OrThrow;
 void Reader::AddFilter(const Filter& filter, std::error_code& ec) {
   Call call(*this, "AddFilter", ec);
   FilterRecord record{};
-  if (const char* reason = cpp::ToFilterRecord(filter, record)) return (void)call.Invalid(reason);
+  const char* refused = cpp::ToFilterRecord(filter, record);
+  if (refused != nullptr) {
+    call.Invalid(refused);
+    return;
+  }
   uint8_t errorCode = 0;
   if (call.Ready()) call.Done(tags::AddFilter(call.port(), &record, &errorCode, call.crcFlag()));
 }

@@ -16,8 +16,10 @@ using cpp::Call;
 using cpp::OrThrow;
 
 PaStatus Reader::GetPaStatus(std::error_code& ec) {
+  // No answer is no proof of a sound amplifier: a failed call hands back a status that is not ok().
+  const PaStatus unknown{link::kNoErrorCode};
   Call call(*this, "GetPaStatus", ec);
-  if (!call.Ready()) return {};
+  if (!call.Ready()) return unknown;
   uint8_t status = 0;
   const link::Result result = reader::GetPaStatus(call.port(), &status, call.crcFlag());
   // A status other than 0 is the amplifier's state, which the caller asked for.
@@ -25,8 +27,7 @@ PaStatus Reader::GetPaStatus(std::error_code& ec) {
     call.Record(link::Succeeded());
     return PaStatus{result.status};
   }
-  call.Record(result);
-  return PaStatus{status};
+  return call.Record(result) ? PaStatus{0} : unknown;
 }
 PaStatus Reader::GetPaStatus() {
   return OrThrow(*this, [&](std::error_code& ec) { return GetPaStatus(ec); });

@@ -30,6 +30,15 @@ bool FitsOrdinaryWrite(const Ebv& pointer, uint8_t wordCount, size_t recordSize,
   return length <= link::kMaxOneByteLength;
 }
 
+// The word count of the reads that name one: 0 asks the reader for the whole bank, which the Max reads do.
+bool ReadCountAccepted(Call& call, uint8_t wordCount) {
+  return wordCount != 0 || call.Invalid("a read takes 1 to 255 words (ReadMaxData reads to the end of the bank)");
+}
+
+bool RoomFor(Call& call, ByteSpan out, size_t needed, const char* reason) {
+  return out.size() >= needed || call.Invalid(reason);
+}
+
 // A Max read's length, high byte first as the reply carries it.
 size_t MaxDataLength(const uint8_t* dataLength) { return size_t{dataLength[0]} << 8 | dataLength[1]; }
 
@@ -53,9 +62,10 @@ size_t Reader::ReadDataInto(const TagRecord& tag, MemoryBank bank, WordPointer s
                             const Password& password, ByteSpan out, std::error_code& ec) {
   Call call(*this, "ReadData", ec);
   Ebv pointer{};
-  if (wordCount == 0) return call.Invalid("a read takes 1 to 255 words (ReadMaxData reads to the end of the bank)"), 0;
-  if (out.size() < 2u * wordCount) return call.Invalid("the buffer holds fewer than 2 x wordCount bytes"), 0;
-  if (!cpp::EncodePointer(call, start, pointer) || !call.Ready()) return 0;
+  if (!ReadCountAccepted(call, wordCount) ||
+      !RoomFor(call, out, 2u * wordCount, "the buffer holds fewer than 2 x wordCount bytes") ||
+      !cpp::EncodePointer(call, start, pointer) || !call.Ready())
+    return 0;
   uint8_t errorCode = 0;
   if (!call.Done(tags::ReadDataByEpc(call.port(), password.bytes().data(), BankCode(bank), pointer.bytes, wordCount,
                                      tag.bytes().data(), out.data(), &errorCode, call.crcFlag())))
@@ -82,8 +92,7 @@ SingleTagData Reader::ReadDataFromSingleTag(MemoryBank bank, WordPointer start, 
                                             const Password& password, std::error_code& ec) {
   Call call(*this, "ReadDataFromSingleTag", ec);
   Ebv pointer{};
-  if (wordCount == 0) return call.Invalid("a read takes 1 to 255 words (ReadMaxData reads to the end of the bank)"), SingleTagData{};
-  if (!cpp::EncodePointer(call, start, pointer) || !call.Ready()) return {};
+  if (!ReadCountAccepted(call, wordCount) || !cpp::EncodePointer(call, start, pointer) || !call.Ready()) return {};
   SingleTagData result;
   result.data.resize(2u * wordCount);
   uint8_t record[cpp::kRecordBuffer];
@@ -114,7 +123,7 @@ size_t Reader::ReadMaxDataInto(const TagRecord& tag, MemoryBank bank, WordPointe
                                         tag.bytes().data(), dataLength, data, &errorCode, call.crcFlag())))
     return 0;
   const size_t length = MaxDataLength(dataLength);
-  if (length > out.size()) return call.Invalid("the buffer is smaller than what the tag sent: give room for the bank"), 0;
+  if (!RoomFor(call, out, length, "the buffer is smaller than what the tag sent: give room for the bank")) return 0;
   std::copy(data, data + length, out.data());
   return length;
 }
@@ -161,8 +170,10 @@ void Reader::WriteData(const TagRecord& tag, MemoryBank bank, WordPointer start,
   Ebv pointer{};
   uint8_t wordCount = 0;
   if (!cpp::EncodePointer(call, start, pointer) || !cpp::CountWords(call, words, wordCount)) return;
-  if (!FitsOrdinaryWrite(pointer, wordCount, tag.size(), crcMode()))
-    return (void)call.Invalid("too many words for an ordinary write's short frame: use BlockWriteData");
+  if (!FitsOrdinaryWrite(pointer, wordCount, tag.size(), crcMode())) {
+    call.Invalid("too many words for an ordinary write's short frame: use BlockWriteData");
+    return;
+  }
   if (!call.Ready()) return;
   uint8_t errorCode = 0;
   call.Done(tags::WriteDataByEpc(call.port(), password.bytes().data(), BankCode(bank), pointer.bytes, wordCount,

@@ -274,6 +274,12 @@ TEST(ReaderCalls, PaStatusOtherThanZeroIsTheAnswerNotAnError) {
   EXPECT_FALSE(ec);
   EXPECT_FALSE(status.ok());
   EXPECT_EQ(status.status, 0x01);
+
+  fake.Reply(0x00, {0x00});
+  EXPECT_TRUE(fake.reader.GetPaStatus().ok());
+  // Silence is no proof of a sound amplifier.
+  EXPECT_FALSE(fake.reader.GetPaStatus(ec).ok());
+  EXPECT_EQ(ec, Errc::kNoReply);
 }
 
 TEST(ReaderCalls, ReadsHandBackTheDataAndTheAnsweringTag) {
