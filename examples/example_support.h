@@ -10,18 +10,18 @@
 
 #include "quarn_api.h"
 
-/* 115200 baud; add 0x01 to UhfUpdateInit's options for CRC mode. */
-#define EXAMPLE_BAUD_115200 0x06
-/* Plain frames; 1 selects CRC mode, where every frame carries a CRC-16. */
-#define EXAMPLE_CRC_FLAG 0
+/* Plain frames; QUARN_CRC_MODE selects CRC mode, where every frame carries a CRC-16. */
+#define EXAMPLE_CRC_FLAG QUARN_PLAIN_MODE
 
-#define EXAMPLE_BANK_EPC 1
-#define EXAMPLE_BANK_TID 2
-#define EXAMPLE_BANK_USER 3
+/* The Gen2 tag error code of a write to a locked area without the access password. */
+#define GEN2_MEMORY_LOCKED 0x04
 
-/* The bytes as hex text, e.g. "E20034120000000000000001", in text (room for 2 x 64 digits). */
-static inline const char *HexText(const unsigned char *bytes, int count, char text[2 * 64 + 1]) {
-  if (count > 64) count = 64;
+/* Room for the hex text of a tag record and its terminating zero. */
+#define HEX_TEXT_SIZE (2 * QUARN_TAG_RECORD_MAX_SIZE + 1)
+
+/* The bytes as hex text, e.g. "E20034120000000000000001", in text (at most a tag record's worth). */
+static inline const char *HexText(const unsigned char *bytes, int count, char text[HEX_TEXT_SIZE]) {
+  if (count > QUARN_TAG_RECORD_MAX_SIZE) count = QUARN_TAG_RECORD_MAX_SIZE;
   if (count < 0) count = 0;
   UhfCharToCString(bytes, text, count);
   text[2 * count] = '\0'; /* the conversion writes no terminating zero */
@@ -29,7 +29,7 @@ static inline const char *HexText(const unsigned char *bytes, int count, char te
 }
 
 static inline void PrintHex(const char *label, const unsigned char *bytes, int count) {
-  char text[2 * 64 + 1];
+  char text[HEX_TEXT_SIZE];
   printf("%s%s\n", label, HexText(bytes, count, text));
 }
 
@@ -54,10 +54,10 @@ static inline const char *TagErrorMeaning(unsigned char errorCode) {
   switch (errorCode) {
     case 0x00: return "other error (Gen2)";
     case 0x03: return "memory overrun: the address or word count runs past the end of the bank (Gen2)";
-    case 0x04: return "memory locked: the area is locked or permalocked (Gen2)";
+    case GEN2_MEMORY_LOCKED: return "memory locked: the area is locked or permalocked (Gen2)";
     case 0x0B: return "insufficient power: bring the tag closer or raise the power (Gen2)";
     case 0x0F: return "non-specific error (Gen2)";
-    case 0xFF: return "no error code: no usable reply, or a refusal that carries none";
+    case QUARN_NO_ERROR_CODE: return "no error code: no usable reply, or a refusal that carries none";
     default: return "a code of the reader's own (see its manual)";
   }
 }
@@ -70,7 +70,8 @@ static inline void PrintTagError(const char *what, unsigned char errorCode) {
  * Asks for the one tag in the field. Its record (PC word and EPC) is what the ByEPC exports take to
  * address that tag later, even with other tags around.
  */
-static inline int FindOneTag(PortHandle port, unsigned char record[64], unsigned char *recordLength) {
+static inline int FindOneTag(PortHandle port, unsigned char record[QUARN_TAG_RECORD_MAX_SIZE],
+                             unsigned char *recordLength) {
   if (UhfInventorySingleTag(port, recordLength, record, EXAMPLE_CRC_FLAG) != 1) {
     printf("no tag answered the single-tag inventory\n");
     return 0;
@@ -80,7 +81,7 @@ static inline int FindOneTag(PortHandle port, unsigned char record[64], unsigned
 }
 
 static inline int OpenReader(PortHandle *port, const char *portName) {
-  if (UhfOpenPort(port, portName, EXAMPLE_BAUD_115200) != 1) {
+  if (UhfOpenPort(port, portName, QUARN_BAUD_115200) != 1) {
     printf("could not open the port %s\n", portName);
     return 0;
   }

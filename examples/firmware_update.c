@@ -16,13 +16,13 @@
 #include "example_support.h"
 #include "quarn_api.h"
 
-/* Any block length fits one frame up to 2041 bytes; 1 KiB keeps each exchange short. */
+/* Any block length up to QUARN_MAX_UPDATE_BLOCK fits one frame; 1 KiB keeps each exchange short. */
 #define BLOCK_SIZE 1024
 /* The size command takes a 32-bit count. */
 #define MAX_IMAGE_SIZE 0x7FFFFFFFL
 
 /* Each step's status starts as this; the library leaves it so when no usable reply came. */
-#define NO_REPLY 0xFF
+#define NO_REPLY QUARN_NO_ERROR_CODE
 
 static void PrintRefusal(const char *step, unsigned char status) {
   if (status == NO_REPLY) {
@@ -71,7 +71,7 @@ static int Update(PortHandle *port, const char *portName, FILE *image, long size
   unsigned char status = NO_REPLY, sizeBytes[4];
   int initValue = 0;
 
-  if (UhfUpdateInit(port, portName, &status, &initValue, EXAMPLE_BAUD_115200) != 1) {
+  if (UhfUpdateInit(port, portName, &status, &initValue, QUARN_BAUD_115200 | EXAMPLE_CRC_FLAG) != 1) {
     if (*port == QUARN_INVALID_PORT) {
       printf("could not open the port %s\n", portName);
     } else {
@@ -109,12 +109,12 @@ static int Update(PortHandle *port, const char *portName, FILE *image, long size
 
 /* The reader restarts after the commit; give it a few tries to answer again. */
 static void ShowVersion(PortHandle port) {
-  unsigned char version1[6], version2[3];
+  unsigned char version1[QUARN_VERSION_BLOCK1_SIZE], version2[QUARN_VERSION_BLOCK2_SIZE];
   int attempt;
   for (attempt = 0; attempt < 3; ++attempt) {
     if (UhfGetVersion(port, version1, version2, EXAMPLE_CRC_FLAG) == 1) {
-      PrintHex("version now: ", version1, 6);
-      PrintHex("build:       ", version2, 3);
+      PrintHex("version now: ", version1, QUARN_VERSION_BLOCK1_SIZE);
+      PrintHex("build:       ", version2, QUARN_VERSION_BLOCK2_SIZE);
       return;
     }
   }

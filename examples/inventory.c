@@ -17,7 +17,7 @@
 #define MAX_TAGS 32
 
 struct SeenTag {
-  unsigned char record[64];
+  unsigned char record[QUARN_TAG_RECORD_MAX_SIZE];
   unsigned char recordLength;
   int reads;
 };
@@ -41,7 +41,7 @@ static void Count(struct SeenTag *tags, int *tagCount, const unsigned char *reco
 static int ContinuousInventory(PortHandle port, int reports) {
   struct SeenTag tags[MAX_TAGS];
   int tagCount = 0, received = 0, i;
-  unsigned char record[64], recordLength;
+  unsigned char record[QUARN_TAG_RECORD_MAX_SIZE], recordLength;
 
   printf("starting a continuous inventory\n");
   if (UhfStartInventory(port, 0, 0, EXAMPLE_CRC_FLAG) != 1) {
@@ -69,7 +69,7 @@ static int ContinuousInventory(PortHandle port, int reports) {
 
 int main(int argc, char **argv) {
   PortHandle port;
-  unsigned char record[64], recordLength;
+  unsigned char record[QUARN_TAG_RECORD_MAX_SIZE], recordLength;
   int reports = 20, ok;
 
   if (argc < 2 || argc > 3) {

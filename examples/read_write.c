@@ -17,13 +17,13 @@
 #define MAX_WORDS 16
 
 /* No access password: an open tag takes 00000000. */
-static const unsigned char kAccessPassword[4] = {0, 0, 0, 0};
+static const unsigned char kAccessPassword[QUARN_PASSWORD_SIZE] = {0, 0, 0, 0};
 
-/* Word pointers of 128 and above take two bytes (an EBV); the example stays below. */
+/* Word pointers from QUARN_WORD_PTR_EXTENDED on take two bytes (an EBV); the example stays below. */
 static int ReadUser(PortHandle port, const unsigned char *record, unsigned char wordPtr, int wordCount,
                     unsigned char *data) {
   unsigned char errorCode;
-  if (UhfReadDataByEPC(port, kAccessPassword, EXAMPLE_BANK_USER, &wordPtr, wordCount, record, data, &errorCode,
+  if (UhfReadDataByEPC(port, kAccessPassword, QUARN_BANK_USER, &wordPtr, wordCount, record, data, &errorCode,
                        EXAMPLE_CRC_FLAG) != 1) {
     PrintTagError("reading user memory", errorCode);
     return 0;
@@ -34,7 +34,7 @@ static int ReadUser(PortHandle port, const unsigned char *record, unsigned char 
 static int WriteUser(PortHandle port, const unsigned char *record, unsigned char wordPtr, int wordCount,
                      const unsigned char *data) {
   unsigned char errorCode;
-  if (UhfWriteDataByEPC(port, kAccessPassword, EXAMPLE_BANK_USER, &wordPtr, wordCount, record, data, &errorCode,
+  if (UhfWriteDataByEPC(port, kAccessPassword, QUARN_BANK_USER, &wordPtr, wordCount, record, data, &errorCode,
                         EXAMPLE_CRC_FLAG) != 1) {
     PrintTagError("writing user memory", errorCode);
     return 0;
@@ -66,7 +66,7 @@ static int ReadWriteReadBack(PortHandle port, const unsigned char *record, unsig
 
 int main(int argc, char **argv) {
   PortHandle port;
-  unsigned char record[64], recordLength, words[2 * MAX_WORDS];
+  unsigned char record[QUARN_TAG_RECORD_MAX_SIZE], recordLength, words[2 * MAX_WORDS];
   const char *hexWords = argc >= 3 ? argv[2] : "CAFEF00D";
   int wordPtr = argc >= 4 ? atoi(argv[3]) : 0;
   int wordCount = (int)strlen(hexWords) / 4, ok;
@@ -75,10 +75,12 @@ int main(int argc, char **argv) {
     fprintf(stderr, "usage: %s PORT [HEXWORDS [WORD]]\n  e.g. %s /dev/ttyUSB0 CAFEF00D 0\n", argv[0], argv[0]);
     return 2;
   }
-  /* The write goes in a frame of one-byte length (at most 127 bytes): 16 words fit beside any EPC. */
+  /* The write goes in a frame of one-byte length (at most QUARN_MAX_ONE_BYTE_LENGTH): 16 words fit beside
+   * any EPC. */
   if (wordCount < 1 || wordCount > MAX_WORDS || strlen(hexWords) % 4 != 0 ||
-      !ParseHex(hexWords, words, 2 * wordCount) || wordPtr < 0 || wordPtr > 127) {
-    fprintf(stderr, "HEXWORDS: 1 to %d words of 4 hex digits; WORD: 0 to 127\n", MAX_WORDS);
+      !ParseHex(hexWords, words, 2 * wordCount) || wordPtr < 0 || wordPtr >= QUARN_WORD_PTR_EXTENDED) {
+    fprintf(stderr, "HEXWORDS: 1 to %d words of 4 hex digits; WORD: 0 to %d\n", MAX_WORDS,
+            QUARN_WORD_PTR_EXTENDED - 1);
     return 2;
   }
   if (!OpenReader(&port, argv[1])) return 1;

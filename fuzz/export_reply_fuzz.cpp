@@ -4,7 +4,9 @@
 // gap between arriving bytes (bits 0 and 1, in ms); the rest is what the reader sends, released by the
 // command or already waiting for a receive-only export. Each caller buffer is an exact-size heap block,
 // so a copy past the documented size is an overrun the sanitizer reports. Beyond that, a call must
-// return 0 or 1, end within its time bound, and on 0 leave every buffer the header keeps for the caller.
+// return 0 or 1, end within its time bound, and on 0 leave every buffer the header keeps for the caller;
+// and the row's command family, fed the same bytes on a port of its own, must name an outcome whose
+// ok() is that 1 or 0, write the same out-parameters and send the same bytes.
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +21,7 @@ using quarn::testing::ExportCatalog;
 using quarn::testing::ExportEntry;
 using quarn::testing::FakePort;
 using quarn::testing::OnFailure;
+using quarn::testing::PortlessContents;
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -56,5 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (entry.outs[i].onFailure == OnFailure::kKept) Check(out.Untouched(i));
     }
   }
+
+  FakePort familyPort;
+  quarn::testing::ScriptReply(familyPort, entry, wire, gapMs);
+  CallBuffers familyOut(entry.outs);
+  const uint32_t familyStart = familyPort.now();
+  const quarn::link::Result named = entry.family(familyPort, familyOut, crc ? 1 : 0);
+  Check(result == (named.ok() ? 1 : 0));
+  Check(familyOut.GuardsIntact());
+  for (size_t i = 0; i < entry.outs.size(); ++i) {
+    Check(PortlessContents(familyOut, i, familyPort) == PortlessContents(out, i, port));
+  }
+  Check(familyPort.written() == port.written());
+  Check(familyPort.now() - familyStart == port.now() - start);
   return 0;
 }

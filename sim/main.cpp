@@ -1,22 +1,23 @@
 // quarn-sim: a virtual reader on a pseudo-terminal. Prints the device path on stdout, then serves
-// until SIGINT or SIGTERM.
+// until SIGINT or SIGTERM. SIGUSR1 unplugs it and plugs it back in on a new terminal (whose path is
+// printed as well); SIGUSR2 makes it hang until a stop command.
 
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <memory>
+#include <optional>
+#include <set>
 #include <sstream>
 
-#include "sim/engine/virtual_reader.h"
-#include "sim/pty/pty_server.h"
+#include "sim/quarn_sim.h"
 
 namespace {
 
-using quarn::sim::Bytes;
+constexpr double kMsPerSecond = 1000.0;
+constexpr double kUsPerSecond = 1e6;
 
 struct Options {
   std::string scenarioFile;
@@ -29,6 +30,10 @@ struct Options {
   std::string link;
   bool trace = false;
   std::string nvram;
+  std::string state;
+  double replugAfter = 1.0;
+  std::optional<double> hangAfter;
+  double hangFor = 0.0;
   quarn::sim::FaultSettings faults;
   std::string faultCodes;
 };
@@ -38,55 +43,48 @@ std::set<uint8_t> ParseCodes(const std::string& text) {
   std::stringstream stream(text);
   std::string item;
   while (std::getline(stream, item, ',')) {
-    const unsigned long code = std::stoul(item, nullptr, 16);
-    if (code > 0x7F) throw quarn::sim::ScenarioError("a command code is 00 to 7F: " + item);
+    unsigned long code = 0x100;
+    try {
+      code = std::stoul(item, nullptr, 16);
+    } catch (const std::logic_error&) {
+    }
+    if (code > 0x7F) throw CLI::ValidationError("--fault-codes", "a command code is hex 00 to 7F: " + item);
     codes.insert(static_cast<uint8_t>(code));
   }
   return codes;
 }
 
-quarn::sim::Scenario BuildScenario(const Options& options) {
-  quarn::sim::Scenario scenario;
-  if (!options.scenarioFile.empty()) quarn::sim::LoadScenarioFile(options.scenarioFile, scenario);
-  if (options.seed) scenario.seed = *options.seed;
-  if (options.tags) scenario.generatedTags = *options.tags;
-  if (options.antennas) scenario.antennaCount = static_cast<uint8_t>(*options.antennas);
-  if (options.interval) scenario.streamIntervalMs = static_cast<uint8_t>(*options.interval);
-  if (options.paFault) scenario.paFault = true;
-  for (const std::string& epc : options.epcs) scenario.tags.push_back(quarn::sim::ParseTagEntry(epc));
-  return scenario;
-}
-
-void LoadNvram(const std::string& path, quarn::sim::VirtualReader& reader) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return;
-  const Bytes bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (bytes.size() != quarn::sim::kRegisterCount) {
-    std::cerr << "quarn-sim: ignoring " << path << ": not " << quarn::sim::kRegisterCount << " bytes\n";
-    return;
-  }
-  quarn::sim::RegisterBytes saved{};
-  std::copy(bytes.begin(), bytes.end(), saved.begin());
-  reader.registers().LoadSaved(saved);
-}
-
-void SaveNvram(const std::string& path, const quarn::sim::RegisterBytes& saved) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(saved.data()), static_cast<std::streamsize>(saved.size()));
+// The command-line settings as scenario lines after the file's, so that they apply on top of it.
+std::string ScenarioLines(const Options& options) {
+  std::string lines;
+  if (options.seed) lines += "seed " + std::to_string(*options.seed) + "\n";
+  if (options.tags) lines += "tags " + std::to_string(*options.tags) + "\n";
+  if (options.antennas) lines += "antennas " + std::to_string(*options.antennas) + "\n";
+  if (options.interval) lines += "interval " + std::to_string(*options.interval) + "\n";
+  if (options.paFault) lines += "pa-fault\n";
+  for (const std::string& epc : options.epcs) lines += "tag " + epc + "\n";
+  return lines;
 }
 
 void AddOptions(CLI::App& app, Options& options) {
   app.add_option("--scenario", options.scenarioFile, "Scenario file (see sim/README.md)")->check(CLI::ExistingFile);
   app.add_option("--tags", options.tags, "Number of generated tags (default 3, or 0 with --epc)");
   app.add_option("--seed", options.seed, "Seed of generated EPCs, TIDs, UID and challenges");
-  app.add_option("--epc", options.epcs, "A tag: EPC in hex, then key=value options (repeatable)");
+  app.add_option("--epc", options.epcs, "A tag: EPC in hex, then key=value options and presence words (repeatable)");
   app.add_option("--antennas", options.antennas, "Number of antennas, 1 to 8 (default 4)")->check(CLI::Range(1, 8));
   app.add_option("--interval", options.interval, "Milliseconds between streamed frames (default 30)")
       ->check(CLI::Range(1, 255));
   app.add_flag("--pa-fault", options.paFault, "The PA status command reports a fault");
   app.add_option("--link", options.link, "Make a symbolic link to the device at this path");
   app.add_flag("--trace", options.trace, "Print every frame both ways on stderr");
+  app.add_option("--state", options.state, "File that keeps tags, memory, filters and registers across runs");
   app.add_option("--nvram", options.nvram, "File that keeps the saved registers across runs");
+  app.add_option("--replug-after", options.replugAfter, "Seconds the reader stays out after SIGUSR1 (default 1)")
+      ->check(CLI::Range(0.0, 3600.0));
+  app.add_option("--hang-after", options.hangAfter, "Fault: seconds after the start at which the reader hangs")
+      ->check(CLI::Range(0.0, 1e9));
+  app.add_option("--hang-for", options.hangFor, "Fault: a hang ends by itself after these seconds (0: at a stop)")
+      ->check(CLI::Range(0.0, 1e9));
   app.add_option("--delay", options.faults.delayMs, "Fault: milliseconds before each reply");
   app.add_flag("--silent", options.faults.silent, "Fault: never reply");
   app.add_option("--drop", options.faults.dropRate, "Fault: probability that a reply byte is lost")
@@ -100,6 +98,28 @@ void AddOptions(CLI::App& app, Options& options) {
   app.add_option("--baud", options.faults.baud, "Send at the real wire pace of this baud rate");
 }
 
+void PrintLine(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+quarn::sim::ServedReaderOptions ReaderOptions(Options& options) {
+  quarn::sim::ServedReaderOptions reader;
+  reader.scenarioFile = options.scenarioFile;
+  reader.scenarioText = ScenarioLines(options);
+  if (!options.faultCodes.empty()) options.faults.codes = ParseCodes(options.faultCodes);
+  if (options.hangAfter) options.faults.hangAtUs = static_cast<uint64_t>(std::llround(*options.hangAfter * kUsPerSecond));
+  options.faults.hangForUs = static_cast<uint64_t>(std::llround(options.hangFor * kUsPerSecond));
+  reader.faults = options.faults;
+  reader.stateFile = options.state;
+  reader.nvramFile = options.nvram;
+  reader.linkPath = options.link;
+  if (options.trace) reader.trace = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+  reader.notice = [](const std::string& text) { std::fprintf(stderr, "quarn-sim: %s\n", text.c_str()); };
+  reader.plugged = PrintLine;
+  return reader;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,43 +128,36 @@ int main(int argc, char** argv) {
   AddOptions(app, options);
   CLI11_PARSE(app, argc, argv);
 
-  std::unique_ptr<quarn::sim::VirtualReader> reader;
+  // The serving thread inherits the blocked signals, so only sigwait below receives them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) sigaddset(&signals, signal);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  std::unique_ptr<quarn::sim::ServedReader> reader;
   try {
-    if (!options.faultCodes.empty()) options.faults.codes = ParseCodes(options.faultCodes);
-    reader = std::make_unique<quarn::sim::VirtualReader>(BuildScenario(options), options.faults);
-  } catch (const std::exception& error) {
+    reader = std::make_unique<quarn::sim::ServedReader>(ReaderOptions(options));
+  } catch (const CLI::ValidationError& error) {
     std::cerr << "quarn-sim: " << error.what() << "\n";
     return 2;
+  } catch (const quarn::sim::SimError& error) {
+    std::cerr << "quarn-sim: " << error.what() << "\n";
+    return error.kind() == quarn::sim::SimError::Kind::kSetup ? 2 : 1;
   }
-  if (options.trace) {
-    reader->SetTraceSink([](const quarn::sim::TraceEvent& event) {
-      std::fprintf(stderr, "%s\n", quarn::sim::FormatTrace(event).c_str());
-    });
-  }
-  if (!options.nvram.empty()) {
-    LoadNvram(options.nvram, *reader);
-    reader->SetSaveSink([path = options.nvram](const quarn::sim::RegisterBytes& saved) { SaveNvram(path, saved); });
-  }
+  PrintLine(reader->devicePath());
 
-  // The serving thread inherits the blocked signals, so only sigwait below receives them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-  quarn::sim::PtyServer server(std::move(reader));
-  std::string error;
-  if (!server.Open(&error) || (!options.link.empty() && !server.Link(options.link, &error))) {
-    std::cerr << "quarn-sim: " << error << "\n";
-    return 1;
+  const auto pause = std::chrono::milliseconds(std::llround(options.replugAfter * kMsPerSecond));
+  for (;;) {
+    int received = 0;
+    sigwait(&signals, &received);
+    if (received == SIGUSR1) {
+      reader->Unplug(pause);
+    } else if (received == SIGUSR2) {
+      reader->Hang();
+    } else {
+      break;
+    }
   }
-  server.Start();
-  std::printf("%s\n", server.devicePath().c_str());
-  std::fflush(stdout);
-
-  int received = 0;
-  sigwait(&stopSignals, &received);
-  server.Stop();
+  reader.reset();
   return 0;
 }

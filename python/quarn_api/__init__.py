@@ -5,11 +5,14 @@
         for tag in reader.inventory(duration=1.0):
             print(tag.epc)
 
-quarn_api.raw holds the 67 C exports as they are.
+quarn_api.raw holds the 67 C exports as they are, quarn_api.constants the values they take and
+report, named as in the C header.
 """
 
+from . import constants
 from ._loader import ENVIRONMENT_VARIABLE, LibraryNotFoundError, load_library
-from .errors import (GEN2_ERRORS, NoReply, PortError, QuarnError, ReaderError, WriteInterrupted,
+from .errors import (GEN2_ERRORS, NoReply, NotASerialPort, PortBusy, PortError, PortGone,
+                     PortNotFound, PortPermissionDenied, QuarnError, ReaderError, WriteInterrupted,
                      gen2_meaning)
 from .filters import Filter
 from .memory import lock_payload
@@ -20,7 +23,8 @@ __version__ = "0.1.0"
 
 __all__ = [
     "BANKS", "BAUD_OPTIONS", "ENVIRONMENT_VARIABLE", "Filter", "GEN2_ERRORS", "LOCK_AREAS",
-    "LOCK_CHOICES", "LibraryNotFoundError", "NoReply", "PortError", "QuarnError", "Reader",
-    "ReaderError", "ReaderInfo", "Tag", "WriteInterrupted", "gen2_meaning", "load_library",
+    "LOCK_CHOICES", "LibraryNotFoundError", "NoReply", "NotASerialPort", "PortBusy", "PortError",
+    "PortGone", "PortNotFound", "PortPermissionDenied", "QuarnError", "Reader", "ReaderError",
+    "ReaderInfo", "Tag", "WriteInterrupted", "constants", "gen2_meaning", "load_library",
     "lock_payload", "word_pointer",
 ]

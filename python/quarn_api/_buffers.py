@@ -1,12 +1,11 @@
-"""ctypes buffers sized for what the library writes, and the values the exports report with."""
+"""ctypes buffers sized for what the library writes, and copies of the bytes it reads."""
 
 from __future__ import annotations
 
 import ctypes
 from ctypes import c_ubyte
 
-NO_ERROR_CODE = 0xFF  # errorCode after success or a failure without a code from the reader
-RECORD_BUFFER = 64  # the largest tag record: PC word and 31 EPC words
+from ._bytes import BytesLike
 
 
 def buffer(size: int) -> ctypes.Array:
@@ -14,8 +13,15 @@ def buffer(size: int) -> ctypes.Array:
     return (c_ubyte * max(size, 1))()
 
 
-def copy_in(data: bytes, size: int = 0) -> ctypes.Array:
-    """A copy of data in a buffer of at least size bytes, so the library never reads past it."""
+def copy_in(data: BytesLike, size: int = 0) -> ctypes.Array:
+    """A copy of data in a buffer of at least size bytes, so the library never reads past it.
+
+    Only bytes-like data: memmove would take a str as a wide-char string and copy its code units.
+    """
+    if not isinstance(data, (bytes, bytearray, memoryview)):
+        raise TypeError(
+            f"the library takes bytes, bytearray or memoryview, not {type(data).__name__}")
+    data = bytes(data)
     result = buffer(max(len(data), size))
     ctypes.memmove(result, data, len(data))
     return result

@@ -25,7 +25,59 @@ class QuarnError(Exception):
 
 
 class PortError(QuarnError):
-    """The port would not open, or the Reader is already closed."""
+    """The port would not open, is gone, or the Reader is already closed. On POSIX systems a port
+    that would not open raises one of the subclasses below, which name the cause and the fix."""
+
+    def __init__(self, message: str, port: Optional[str] = None):
+        self.port = port
+        super().__init__(message)
+
+
+class PortNotFound(PortError):
+    """No device of that name: the path does not exist, or no device is attached behind it."""
+
+    def __init__(self, port: str, path: str, why: str = "does not exist"):
+        super().__init__(
+            f"no serial port {port}: {path} {why}; list the ports with `quarn ports` or "
+            "`ls /dev/serial/by-id`", port)
+
+
+class PortPermissionDenied(PortError):
+    """The user may not open the port."""
+
+    def __init__(self, port: str):
+        super().__init__(
+            f"no permission to open the serial port {port}: join the group that owns it (usually "
+            "dialout: sudo usermod -aG dialout $USER) and log in again", port)
+
+
+class PortBusy(PortError):
+    """Another program (or another Reader) holds the port: ports open exclusively."""
+
+    def __init__(self, port: str):
+        super().__init__(
+            f"the serial port {port} is in use by another program (or another Reader); close it "
+            "there first", port)
+
+
+class NotASerialPort(PortError):
+    """The path exists but is no serial port: a file, a FIFO, a device that is not a terminal, or
+    the master side of a pseudo-terminal."""
+
+    def __init__(self, port: str, what: str):
+        super().__init__(
+            f"{port} is not a serial port but {what}; give the reader's device, such as "
+            "/dev/ttyUSB0 or the /dev/pts/N path a virtual reader prints", port)
+
+
+class PortGone(PortError):
+    """The port hung up or was removed while in use (a cable pulled, a virtual reader ended)."""
+
+    def __init__(self, port: str, operation: str):
+        self.operation = operation
+        super().__init__(
+            f"could not {operation}: the serial port {port} is gone (hung up or removed); "
+            "reconnect the reader and open a new Reader", port)
 
 
 class NoReply(QuarnError):

@@ -1,8 +1,8 @@
 """The 67 exports of Quarn_API with their C prototypes, for callers who want the C interface.
 
-    from quarn_api import raw
+    from quarn_api import constants, raw
     port = raw.PortHandle()
-    if raw.UhfOpenPort(ctypes.byref(port), b"/dev/pts/3", 0x06) == 1: ...
+    if raw.UhfOpenPort(ctypes.byref(port), b"/dev/pts/3", constants.BAUD_115200) == 1: ...
 
 Module attributes named like an export load the default library on first use (see load_library);
 ``load(path)`` gives a RawLibrary of a library of one's choice. Buffers are the caller's, sized as

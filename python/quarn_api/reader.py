@@ -9,19 +9,20 @@ from dataclasses import dataclass
 from typing import Optional, Tuple
 
 from . import raw
-from ._buffers import NO_ERROR_CODE, buffer, copy_in
-from .errors import NoReply, PortError
-from .filters import FilterCommands, refusal
+from ._buffers import buffer, copy_in
+from ._bytes import BytesOrHex, to_bytes
+from ._ports import is_gone, multiplexer_refusal, open_failure
+from .constants import (BAUD_9600, BAUD_19200, BAUD_57600, BAUD_115200, MAX_APDU, MAX_APDU_CRC,
+                        MAX_REGISTER_WRITE, MAX_REGISTER_WRITE_CRC, MAX_SAM_RESPONSE,
+                        NO_ERROR_CODE, READER_UID_SIZE, REGISTER_SPACE_SIZE, SAM_STATUS_REFUSED,
+                        VERSION_BLOCK1_SIZE, VERSION_BLOCK2_SIZE)
+from .errors import NoReply, PortError, PortGone, QuarnError
+from .filters import FilterCommands
 from .memory import TagMemoryCommands
 from .streams import StreamCommands
 
-BAUD_OPTIONS = {9600: 0x00, 19200: 0x02, 57600: 0x04, 115200: 0x06}
-REGISTER_SPACE = 512
-# A register write frame must fit the library's 2048-byte command buffer.
-MAX_REGISTER_WRITE_PLAIN, MAX_REGISTER_WRITE_CRC = 2039, 2037
-# A SAM command frame keeps a one-byte length.
-MAX_APDU_PLAIN, MAX_APDU_CRC = 125, 123
-SAM_REFUSED = 0x81
+BAUD_OPTIONS = {9600: BAUD_9600, 19200: BAUD_19200, 57600: BAUD_57600, 115200: BAUD_115200}
+FREQUENCY_SIZE = 7  # the frequency configuration's bytes, in the order UhfGetFrequency reads them
 
 
 @dataclass(frozen=True)
@@ -42,21 +43,26 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
     """The reader on one serial port, open from construction to close() or the with-block's end.
 
     Commands raise NoReply when no usable reply came, ReaderError when the reader refused with
-    an error code, PortError when the port would not open or is closed. crc selects CRC mode for
-    every command; it may be changed between commands.
+    an error code, PortError when the port would not open (a subclass naming the cause), is gone
+    or is closed. crc selects CRC mode for every command; it may be changed between commands.
     """
 
     def __init__(self, port: str, baud: int = 115200, crc: bool = False,
                  library: Optional[raw.RawLibrary] = None):
         if baud not in BAUD_OPTIONS:
             raise ValueError(f"baud {baud} is not one of {sorted(BAUD_OPTIONS)}")
+        if not port:
+            raise ValueError("the port name is empty: give the reader's device, e.g. /dev/ttyUSB0")
         self.library = library or raw.default_library()
         self.name = port
         self.crc = crc
+        refused = multiplexer_refusal(port)
+        if refused is not None:
+            raise refused
         handle = raw.PortHandle(raw.INVALID_PORT)
         name = port.encode("mbcs") if os.name == "nt" else os.fsencode(port)
         if self.library.UhfOpenPort(byref(handle), name, BAUD_OPTIONS[baud]) != 1:
-            raise PortError(f"the port {port} would not open (missing, in use, or no serial port)")
+            raise open_failure(port)
         self._handle = handle
         # The port is closed once: by close(), the with-block, or when the Reader is collected.
         self._closer = weakref.finalize(self, _close_port, self.library, handle)
@@ -97,19 +103,25 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
 
     def _require(self, result: int, what: str) -> None:
         if result != 1:
-            raise NoReply(f"could not {what}: no usable reply from the reader")
+            raise self._no_reply(what)
+
+    def _no_reply(self, what: str, detail: str = "no usable reply from the reader") -> QuarnError:
+        """NoReply, or PortGone when the port hung up: a gone port answers nothing at once."""
+        if is_gone(self._port()):
+            return PortGone(self.name, what)
+        return NoReply(f"could not {what}: {detail}")
 
     # --- reader settings ---------------------------------------------------------------------
 
     def version(self) -> Tuple[bytes, bytes]:
         """The six version bytes (hardware, firmware) and the three build bytes."""
-        first, second = buffer(6), buffer(3)
+        first, second = buffer(VERSION_BLOCK1_SIZE), buffer(VERSION_BLOCK2_SIZE)
         result = self.library.UhfGetVersion(self._port(), first, second, self._flag)
         self._require(result, "read the version")
         return bytes(first), bytes(second)
 
     def uid(self) -> bytes:
-        uid = buffer(12)
+        uid = buffer(READER_UID_SIZE)
         self._require(self.library.UhfGetReaderUID(self._port(), uid, self._flag),
                       "read the reader UID")
         return bytes(uid)
@@ -135,10 +147,11 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
         self._require(result, "read the frequency configuration")
         return bytes([b0.value, b1.value, b23[0], b23[1], b4.value, b5.value, b6.value])
 
-    def set_frequency(self, configuration: bytes) -> None:
-        if len(configuration) != 7:
-            raise ValueError("the frequency configuration is 7 bytes")
-        c = configuration
+    def set_frequency(self, configuration: BytesOrHex) -> None:
+        """Sets the seven bytes of the frequency configuration (bytes or hex text)."""
+        c = to_bytes(configuration, "frequency configuration")
+        if len(c) != FREQUENCY_SIZE:
+            raise ValueError(f"the frequency configuration is {FREQUENCY_SIZE} bytes, not {len(c)}")
         result = self.library.UhfSetFrequency(self._port(), c[0], c[1], copy_in(c[2:4]), c[4],
                                               c[5], c[6], self._flag)
         self._require(result, "set the frequency configuration")
@@ -175,23 +188,26 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
 
     def registers(self, address: int, count: int) -> bytes:
         """count register bytes from address; count 0 reads to the end of the register space."""
-        if not 0 <= address < REGISTER_SPACE or not 0 <= count <= REGISTER_SPACE - address:
-            raise ValueError(f"registers {address:#x}+{count} lie outside 0x000 to 0x1FF")
-        size = count or REGISTER_SPACE - address
+        space = REGISTER_SPACE_SIZE
+        if not 0 <= address < space or not 0 <= count <= space - address:
+            raise ValueError(f"registers {address:#x}+{count} lie outside the {space} bytes from 0")
+        size = count or space - address
         data, status = buffer(size), c_ubyte(NO_ERROR_CODE)
         if self.library.UhfGetRegister(self._port(), address, count, byref(status), data,
                                        self._flag) != 1:
-            raise refusal(f"read registers at {address:#05x}", status.value)
+            raise self._refusal(f"read registers at {address:#05x}", status.value)
         return bytes(data[:size])
 
-    def set_registers(self, address: int, data: bytes) -> None:
-        limit = MAX_REGISTER_WRITE_CRC if self.crc else MAX_REGISTER_WRITE_PLAIN
+    def set_registers(self, address: int, data: BytesOrHex) -> None:
+        """Writes data (bytes or hex text) to the registers from address on."""
+        data = to_bytes(data, "register data")
+        limit = MAX_REGISTER_WRITE_CRC if self.crc else MAX_REGISTER_WRITE
         if not data or len(data) > limit:
             raise ValueError(f"a register write takes 1 to {limit} bytes")
         status = c_ubyte(NO_ERROR_CODE)
         if self.library.UhfSetRegister(self._port(), address, len(data), copy_in(data),
                                        byref(status), self._flag) != 1:
-            raise refusal(f"write registers at {address:#05x}", status.value)
+            raise self._refusal(f"write registers at {address:#05x}", status.value)
 
     def reset_registers(self) -> None:
         self._require(self.library.UhfResetRegister(self._port(), self._flag),
@@ -203,19 +219,21 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
 
     # --- secure access module ----------------------------------------------------------------
 
-    def sam_command(self, apdu: bytes) -> Tuple[bytes, int]:
-        """Passes a short command APDU to the reader's SAM; returns its response data and status
-        word (0x9000 for success; the SAM's other status words come back the same way)."""
-        limit = MAX_APDU_CRC if self.crc else MAX_APDU_PLAIN
+    def sam_command(self, apdu: BytesOrHex) -> Tuple[bytes, int]:
+        """Passes a short command APDU (bytes or hex text) to the reader's SAM; returns its
+        response data and status word (0x9000 for success; the SAM's other status words come back
+        the same way)."""
+        apdu = to_bytes(apdu, "APDU")
+        limit = MAX_APDU_CRC if self.crc else MAX_APDU
         if not _is_short_apdu(apdu) or len(apdu) > limit:
             raise ValueError(f"no short command APDU of at most {limit} bytes: {apdu.hex()}")
-        response, length = buffer(255), c_int(0)
+        response, length = buffer(MAX_SAM_RESPONSE), c_int(0)
         sw1, sw2, status = c_ubyte(), c_ubyte(), c_ubyte(NO_ERROR_CODE)
         result = self.library.UhfSetSAM(self._port(), copy_in(apdu), len(apdu), response,
                                         byref(length), byref(sw1), byref(sw2), byref(status),
                                         self._flag)
-        if result != 1 and status.value != SAM_REFUSED:
-            raise refusal("pass the APDU to the SAM", status.value)
+        if result != 1 and status.value != SAM_STATUS_REFUSED:
+            raise self._refusal("pass the APDU to the SAM", status.value)
         return bytes(response[:length.value]), sw1.value << 8 | sw2.value
 
 

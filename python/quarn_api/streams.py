@@ -7,13 +7,14 @@ import warnings
 from ctypes import byref, c_ubyte
 from typing import Callable, Iterator, Optional, Tuple, TypeVar, Union
 
-from ._buffers import RECORD_BUFFER, buffer, copy_in
-from .errors import NoReply, QuarnError
+from ._buffers import buffer, copy_in
+from ._ports import is_gone
+from .constants import MAX_DATA_BLOCK, MAX_WORD_COUNT, TAG_RECORD_MAX_SIZE
+from .errors import PortGone, QuarnError
 from .tags import Password, Tag, bank_code, password_bytes, word_pointer
 
 T = TypeVar("T")
 
-BLOCK_BUFFER = 2038  # the largest data block of a multi-tag data frame
 NOT_A_DATA_FRAME = 0xEE  # preset frameStatus: a frame of the read without data leaves it
 
 
@@ -24,7 +25,7 @@ class StreamCommands:
 
     def inventory_single(self) -> Tag:
         """The single tag in the field (the first that answers); NoReply when none does."""
-        size, record = c_ubyte(), buffer(RECORD_BUFFER)
+        size, record = c_ubyte(), buffer(TAG_RECORD_MAX_SIZE)
         result = self.library.UhfInventorySingleTag(self._port(), byref(size), record, self._flag)
         self._require(result, "find a tag (none answered, or the reader refused)")
         return Tag(bytes(record[:size.value]))
@@ -47,7 +48,7 @@ class StreamCommands:
             return self.library.UhfStartInventory(port, has_param, rounds or 0, self._flag) == 1
 
         def take(port) -> Optional[Tag]:
-            size, record = c_ubyte(), buffer(RECORD_BUFFER)
+            size, record = c_ubyte(), buffer(TAG_RECORD_MAX_SIZE)
             if self.library.UhfReadInventory(port, byref(size), record) != 1:
                 return None
             return Tag(bytes(record[:size.value]))
@@ -62,8 +63,8 @@ class StreamCommands:
         Started and stopped as inventory() is; a wait for the next frame may take up to 10 s.
         Tags whose read fails are not reported.
         """
-        if not 1 <= count <= 255:
-            raise ValueError("a multi-tag read takes 1 to 255 words")
+        if not 1 <= count <= MAX_WORD_COUNT:
+            raise ValueError(f"a multi-tag read takes 1 to {MAX_WORD_COUNT} words")
         _check_rounds(rounds)
         access = copy_in(password_bytes(password))
         pointer = copy_in(word_pointer(address), 2)
@@ -77,8 +78,8 @@ class StreamCommands:
 
         def take(port) -> Optional[Tuple[Tag, bytes]]:
             status, length, second_length = c_ubyte(NOT_A_DATA_FRAME), buffer(2), buffer(2)
-            data, second = buffer(BLOCK_BUFFER), buffer(BLOCK_BUFFER)
-            size, record = c_ubyte(), buffer(RECORD_BUFFER)
+            data, second = buffer(MAX_DATA_BLOCK), buffer(MAX_DATA_BLOCK)
+            size, record = c_ubyte(), buffer(TAG_RECORD_MAX_SIZE)
             result = self.library.UhfGetDataFromMultiTag(
                 port, byref(status), length, data, second_length, second, record, byref(size))
             if result != 1 or status.value == NOT_A_DATA_FRAME:
@@ -96,7 +97,7 @@ class StreamCommands:
             raise QuarnError(f"another stream is running on {self.name}; end its loop first")
         if not start(self._port()):
             # Only the acknowledgement may be what got lost; stop() ends a stream that did start.
-            raise NoReply(f"the reader did not acknowledge the start of the {what}")
+            raise self._no_reply(f"start the {what}", "the reader did not acknowledge it")
         self._stream = token
         try:
             deadline = None if duration is None else time.monotonic() + duration
@@ -106,6 +107,10 @@ class StreamCommands:
                 item = take(self._port())
                 if item is not None:
                     yield item
+                elif is_gone(self._port()):
+                    # A hung-up port answers every receive at once with nothing: without this the
+                    # loop would spin on it for good.
+                    raise PortGone(self.name, f"go on with the {what}")
                 elif end_on_silence:
                     return
         finally:
@@ -115,7 +120,10 @@ class StreamCommands:
         if self._stream is not token:
             return
         self._stream = None
-        if self.is_open and self.library.UhfStopOperation(self._port(), self._flag) != 1:
+        # A gone port takes no stop command: its failure would only add a warning to PortGone.
+        if not self.is_open or is_gone(self._port()):
+            return
+        if self.library.UhfStopOperation(self._port(), self._flag) != 1:
             warnings.warn(f"the reader on {self.name} did not confirm the stop", RuntimeWarning,
                           stacklevel=3)
 

@@ -8,6 +8,7 @@ import unittest
 from collections import Counter
 
 from quarn_api import (Filter, NoReply, PortError, QuarnError, Reader, ReaderError, Tag, raw)
+from quarn_api._bytes import to_bytes
 
 from .virtual_reader import VirtualReaderTestCase
 
@@ -229,6 +230,50 @@ class MemoryTest(FieldTestCase):
                     self.assertIn(export, log.names())
                     self.assertEqual(reader.read(OPEN, "user", 2, words), data)
 
+    def test_hex_text_is_written_as_the_bytes_it_spells(self):
+        # "0BAD" once reached the tag as 30 00 (the first code unit of a wide-char string).
+        reader = self.open_reader()
+        cases = [(16, "0BAD", False), (17, "CAFE F00D", False), (19, "56 78", True),
+                 (20, memoryview(b"\x12\x34"), True)]
+        for address, data, block in cases:
+            with self.subTest(data=data, block=block):
+                reader.write(OPEN, "user", address, data, block=block)
+                expected = to_bytes(data, "data")
+                self.assertEqual(reader.read(OPEN, "user", address, len(expected) // 2), expected)
+
+    def test_values_that_are_not_bytes_send_nothing(self):
+        log, reader = self.logged_reader()
+        log.calls.clear()
+        refused = [
+            (ValueError, lambda: reader.write(OPEN, "user", 0, "0BA")),
+            (ValueError, lambda: reader.write(OPEN, "user", 0, "0 BAD")),
+            (ValueError, lambda: reader.write(OPEN, "user", 0, "0BAG")),
+            (TypeError, lambda: reader.write(OPEN, "user", 0, [0x0B, 0xAD])),
+            (TypeError, lambda: reader.write(OPEN, "user", 0, 0x0BAD)),
+            (TypeError, lambda: reader.read(OPEN, "user", 0, 1, password=[1, 2, 3, 4])),
+            (ValueError, lambda: reader.read("E200112", "user", 0, 1)),
+            (TypeError, lambda: reader.read(0xE2001122AABB, "user", 0, 1)),
+            (ValueError, lambda: reader.set_epc(RENAMED, "E2 00 11 2")),
+            (ValueError, lambda: reader.kill(DOOMED, "0BADF0OD")),
+            (TypeError, lambda: reader.add_filter(Filter(4, [0xE2]))),
+            (ValueError, lambda: reader.sam_command("0084 00 00 8")),
+            (TypeError, lambda: reader.sam_command([0, 0x84, 0, 0, 8])),
+            (ValueError, lambda: reader.set_registers(0x180, "01 02 0")),
+            (TypeError, lambda: reader.set_frequency(list(range(7)))),
+        ]
+        for error, call in refused:
+            with self.subTest(error=error), self.assertRaises(error):
+                call()
+        self.assertEqual(log.calls, [])
+
+    def test_settings_apdus_and_epcs_take_hex_text(self):
+        reader = self.open_reader()
+        reader.set_registers(0x1A0, "0A0B 0C0D")
+        self.assertEqual(reader.registers(0x1A0, 4), bytes.fromhex("0A0B0C0D"))
+        challenge, status_word = reader.sam_command("00 84 00 00 08")
+        self.assertEqual((len(challenge), status_word), (8, 0x9000))
+        self.assertEqual(reader.read(bytes.fromhex(OPEN), "epc", 2, 3), bytes.fromhex(OPEN))
+
     def test_erase_clears_the_words(self):
         reader = self.open_reader()
         reader.write(OPEN, "user", 40, bytes.fromhex("11112222333344445555"))
@@ -237,7 +282,7 @@ class MemoryTest(FieldTestCase):
 
     def test_a_new_epc_changes_how_the_tag_is_addressed(self):
         reader = self.open_reader()
-        new_tag = reader.set_epc(RENAMED, RENAMED + "BB11")
+        new_tag = reader.set_epc(RENAMED, bytes.fromhex(RENAMED + "BB11"))
         self.assertEqual((new_tag.pc, new_tag.epc), ("2000", RENAMED + "BB11"))
         self.assertEqual(reader.read(new_tag, "epc", 1, 5), new_tag.record)
         with self.assertRaises(ReaderError) as caught:

@@ -87,7 +87,16 @@ void VirtualReader::BeginStream(Stream stream) {
 
 void VirtualReader::StopStream() { stream_ = Stream{}; }
 
+// A tag that left the field since its round began is not reported; one that came is in the next round.
+void VirtualReader::SkipDeparted() {
+  while (stream_.next < stream_.round.size() &&
+         !Visible(*stream_.round[stream_.next].tag, stream_.round[stream_.next].antenna)) {
+    ++stream_.next;
+  }
+}
+
 void VirtualReader::EmitNext() {
+  SkipDeparted();
   if (stream_.next >= stream_.round.size()) {
     if (!stream_.round.empty()) {
       ++stream_.roundsDone;

@@ -37,7 +37,7 @@ std::vector<uint8_t> VirtualReader::ActiveAntennas() const {
 }
 
 bool VirtualReader::Visible(const Tag& tag, uint8_t antenna) const {
-  if (tag.killed() || antenna < 1 || antenna > antennaCount_) return false;
+  if (tag.killed() || !tag.PresentAt(nowUs_) || antenna < 1 || antenna > antennaCount_) return false;
   const uint8_t bit = static_cast<uint8_t>(1u << (antenna - 1));
   if ((connected_ & bit) == 0 || (tag.antennaMask() & bit) == 0) return false;
   return registers_.at(reg::kReadPower) >= tag.minPowerDbm();

@@ -32,6 +32,7 @@ VirtualReader::VirtualReader(const Scenario& scenario, FaultSettings faults)
       version_(kFactoryVersion),
       uid_(UidFromSeed(scenario.seed)),
       random_(scenario.seed ^ 0xFA17u) {
+  hangScheduled_ = faults_.hangAtUs.has_value();
   if (scenario.streamIntervalMs) {
     RegisterBytes bytes = registers_.working();
     bytes[reg::kStreamInterval] = *scenario.streamIntervalMs;
@@ -40,7 +41,7 @@ VirtualReader::VirtualReader(const Scenario& scenario, FaultSettings faults)
 }
 
 void VirtualReader::Receive(const uint8_t* bytes, size_t count, uint64_t nowUs) {
-  nowUs_ = std::max(nowUs_, nowUs);
+  KeepTime(nowUs);
   for (size_t i = 0; i < count; ++i) OnByte(bytes[i]);
 }
 
@@ -54,10 +55,10 @@ void VirtualReader::OnByte(uint8_t byte) {
       return;
     case DecodeStep::Kind::kStray:
       // In transparent transfer the auxiliary port is a loopback: what is not a frame comes back.
-      if (transparent_) output_.Push({byte}, nowUs_, faults_.baud);
+      if (transparent_ && !hung_) output_.Push({byte}, nowUs_, faults_.baud);
       return;
     case DecodeStep::Kind::kFrame:
-      Dispatch(*step.frame);
+      OnFrame(*step.frame);
       return;
     case DecodeStep::Kind::kFault:
       ++rejectedFrames_;
@@ -207,7 +208,7 @@ Bytes VirtualReader::Disturb(const Bytes& wire) {
 }
 
 void VirtualReader::Advance(uint64_t nowUs) {
-  nowUs_ = std::max(nowUs_, nowUs);
+  KeepTime(nowUs);
   const uint64_t interval = StreamIntervalUs();
   while (streaming() && stream_.nextDueUs <= nowUs_) {
     // After a long pause (a slow host loop) the stream picks up its pace instead of bursting.
@@ -218,13 +219,16 @@ void VirtualReader::Advance(uint64_t nowUs) {
 }
 
 Bytes VirtualReader::TakeOutput(uint64_t nowUs) {
-  nowUs_ = std::max(nowUs_, nowUs);
+  KeepTime(nowUs);
   return output_.TakeDue(nowUs_);
 }
 
 std::optional<uint64_t> VirtualReader::NextEventUs() const {
   std::optional<uint64_t> next = output_.NextDueUs();
   if (streaming() && (!next || stream_.nextDueUs < *next)) next = stream_.nextDueUs;
+  // A hang that begins or ends by the clock.
+  const std::optional<uint64_t> hangEvent = hung_ ? hangEndsUs_ : hangScheduled_ ? faults_.hangAtUs : std::nullopt;
+  if (hangEvent && (!next || *hangEvent < *next)) next = hangEvent;
   return next;
 }
 

@@ -57,17 +57,36 @@ class VirtualReader {
   // Called with the saved registers whenever the host saves them (the program persists them).
   void SetSaveSink(std::function<void(const RegisterBytes&)> sink) { saveSink_ = std::move(sink); }
 
+  // Called after each command frame the reader handled, answered or not (a state file saves here).
+  void SetCommandSink(std::function<void()> sink) { commandSink_ = std::move(sink); }
+
   // Ends every operation and loads the saved registers, as after power-on or a firmware commit.
   void Restart();
+  // The host's link is cut (the reader unplugged): streams end, pending output and a half-received
+  // frame are lost, and a sleeping, transparent, hung or updating reader comes back plain. The tags,
+  // the registers (working and saved) and the filters stay as they were.
+  void Unplug();
+  // The reader stops answering and streaming, while it stays plugged in. The first stop command
+  // (0x12) it then receives wakes it without a reply, and from the next command on it answers again;
+  // other commands are swallowed. With forUs set it also wakes by itself that long after it hung.
+  void Hang(std::optional<uint64_t> forUs = std::nullopt);
+  bool hung() const { return hung_; }
+  // A line for the trace, at the reader's present time.
+  void Note(const std::string& text);
 
   // The model, for tests and for set-up.
   std::vector<Tag>& tags() { return tags_; }
+  const std::vector<Tag>& tags() const { return tags_; }
   Registers& registers() { return registers_; }
+  const Registers& registers() const { return registers_; }
   FilterTable& filters() { return filters_; }
+  const FilterTable& filters() const { return filters_; }
   Sam& sam() { return sam_; }
   UpdateSession& update() { return update_; }
   FaultSettings& faults() { return faults_; }
   const Bytes& version() const { return version_; }
+  void SetVersion(const Bytes& version) { version_ = version; }
+  uint64_t nowUs() const { return nowUs_; }
   const Bytes& uid() const { return uid_; }
   uint8_t antennaCount() const { return antennaCount_; }
   uint8_t connectedAntennas() const { return connected_; }
@@ -127,14 +146,17 @@ class VirtualReader {
   // Engine (virtual_reader.cpp).
   void OnByte(uint8_t byte);
   void OnHead();
+  void OnFrame(const DecodedFrame& frame);
   void Dispatch(const DecodedFrame& frame);
+  void KeepTime(uint64_t nowUs);
+  void OnFrameWhileHung(const DecodedFrame& frame);
+  void WakeFromHang(const char* why);
   void Send(const OutgoingReply& reply);
   void Reply(const Command& command, uint8_t statusByte, Bytes data = {}, bool forceTwoByte = false);
   void ErrorReply(const Command& command, uint8_t errorCode, Bytes more = {});
   void Malformed(const Command& command) { Reply(command, status::kMalformed); }
   bool FaultHits(uint8_t plainCode);
   Bytes Disturb(const Bytes& wire);
-  void Note(const std::string& text);
   void TraceFrame(TraceEvent::Kind kind, const Bytes& frame, uint8_t code, bool antenna);
 
   // Field (tag_commands.cpp).
@@ -184,6 +206,7 @@ class VirtualReader {
   void BeginStream(Stream stream);
   void StopStream();
   void EmitNext();
+  void SkipDeparted();
   void EmitInventoryReport(const Participant& participant);
   void EmitMultiTagData(const Participant& participant);
   uint64_t StreamIntervalUs() const;
@@ -225,12 +248,16 @@ class VirtualReader {
   Stream stream_;
   bool sleeping_ = false;
   bool transparent_ = false;
+  bool hung_ = false;
+  bool hangScheduled_ = false;        // faults_.hangAtUs is still to come
+  std::optional<uint64_t> hangEndsUs_;
   uint64_t nowUs_ = 0;
   uint32_t faultHits_ = 0;
   uint32_t rejectedFrames_ = 0;
   std::mt19937 random_;
   TraceSink trace_;
   std::function<void(const RegisterBytes&)> saveSink_;
+  std::function<void()> commandSink_;
 };
 
 }  // namespace quarn::sim

@@ -48,6 +48,8 @@ class Registers {
   void Save() { saved_ = working_; }
   void Restart() { working_ = saved_; }
   void LoadSaved(const RegisterBytes& bytes) { saved_ = bytes; working_ = bytes; }
+  void SetSaved(const RegisterBytes& bytes) { saved_ = bytes; }
+  void SetWorking(const RegisterBytes& bytes) { working_ = bytes; }
 
   const RegisterBytes& working() const { return working_; }
   const RegisterBytes& saved() const { return saved_; }

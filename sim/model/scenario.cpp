@@ -47,22 +47,24 @@ uint8_t ParseAntennaList(const std::string& text) {
   return mask;
 }
 
-LockArea ParseLockArea(const std::string& name) {
-  if (name == "kill") return LockArea::kKillPassword;
-  if (name == "access") return LockArea::kAccessPassword;
-  if (name == "epc") return LockArea::kEpc;
-  if (name == "tid") return LockArea::kTid;
-  if (name == "user") return LockArea::kUser;
-  Fail("unknown lock area: " + name);
-}
+struct LockAreaName {
+  LockArea area;
+  const char* name;
+};
+const LockAreaName kLockAreaNames[] = {{LockArea::kKillPassword, "kill"},
+                                       {LockArea::kAccessPassword, "access"},
+                                       {LockArea::kEpc, "epc"},
+                                       {LockArea::kTid, "tid"},
+                                       {LockArea::kUser, "user"}};
 
-LockState ParseLockState(const std::string& name) {
-  if (name == "unlocked") return {false, false};
-  if (name == "locked") return {true, false};
-  if (name == "permalocked") return {true, true};
-  if (name == "permaunlocked") return {false, true};
-  Fail("unknown lock state: " + name);
-}
+struct LockStateName {
+  LockState state;
+  const char* name;
+};
+const LockStateName kLockStateNames[] = {{{false, false}, "unlocked"},
+                                         {{true, false}, "locked"},
+                                         {{true, true}, "permalocked"},
+                                         {{false, true}, "permaunlocked"}};
 
 void ParseLocks(const std::string& text, TagEntry& entry) {
   std::stringstream stream(text);
@@ -114,6 +116,12 @@ Bytes GeneratedTid(std::mt19937& random) {
   return tid;
 }
 
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  const size_t last = text.find_last_not_of(" \t\r");
+  return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
 void ApplyLine(const std::string& line, Scenario& scenario) {
   std::stringstream stream(line);
   std::string word;
@@ -145,6 +153,34 @@ void ApplyLine(const std::string& line, Scenario& scenario) {
 }
 
 }  // namespace
+
+LockArea ParseLockArea(const std::string& name) {
+  for (const LockAreaName& entry : kLockAreaNames) {
+    if (name == entry.name) return entry.area;
+  }
+  Fail("unknown lock area: " + name);
+}
+
+LockState ParseLockState(const std::string& name) {
+  for (const LockStateName& entry : kLockStateNames) {
+    if (name == entry.name) return entry.state;
+  }
+  Fail("unknown lock state: " + name);
+}
+
+const char* LockAreaText(LockArea area) {
+  for (const LockAreaName& entry : kLockAreaNames) {
+    if (area == entry.area) return entry.name;
+  }
+  return "user";
+}
+
+const char* LockStateText(LockState state) {
+  for (const LockStateName& entry : kLockStateNames) {
+    if (state == entry.state) return entry.name;
+  }
+  return "unlocked";
+}
 
 uint8_t Scenario::EffectiveConnected() const {
   const uint8_t all = static_cast<uint8_t>((1u << antennaCount) - 1);
@@ -188,12 +224,20 @@ TagEntry ParseTagEntry(const std::string& line) {
   if (entry.contents.epc.size() % 2 != 0 || entry.contents.epc.size() > 62) {
     Fail("an EPC is whole 16-bit words, at most 31: " + epcText);
   }
+  PresenceBuilder presence;
   std::string option;
   while (stream >> option) {
+    if (PresenceBuilder::IsKeyword(option)) {
+      std::string seconds;
+      stream >> seconds;
+      presence.Add(option, seconds);
+      continue;
+    }
     const size_t equals = option.find('=');
-    if (equals == std::string::npos) Fail("a tag option is key=value: " + option);
+    if (equals == std::string::npos) Fail("a tag option is key=value, or enters/leaves/every/present SECONDS: " + option);
     ApplyTagOption(option.substr(0, equals), option.substr(equals + 1), entry);
   }
+  entry.contents.presence = presence.Finish();
   return entry;
 }
 
@@ -208,7 +252,7 @@ void ApplyScenarioText(const std::string& text, Scenario& scenario) {
     try {
       ApplyLine(line, scenario);
     } catch (const ScenarioError& error) {
-      Fail("line " + std::to_string(number) + ": " + error.what());
+      Fail("line " + std::to_string(number) + " (" + Trimmed(line) + "): " + error.what());
     }
   }
 }

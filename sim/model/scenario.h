@@ -42,11 +42,18 @@ class ScenarioError : public std::runtime_error {
 void ApplyScenarioText(const std::string& text, Scenario& scenario);
 void LoadScenarioFile(const std::string& path, Scenario& scenario);
 
-// One "tag" line without the word tag: an EPC in hex, then key=value options.
+// One "tag" line without the word tag: an EPC in hex, then key=value options and the presence words
+// (enters, leaves, every, present, each followed by seconds).
 TagEntry ParseTagEntry(const std::string& line);
 
 // The tags of the scenario: explicit ones first, then the generated ones.
 std::vector<Tag> BuildTags(const Scenario& scenario);
+
+// Lock areas and states by the names of the scenario's lock= option. Parse throws ScenarioError.
+LockArea ParseLockArea(const std::string& name);
+LockState ParseLockState(const std::string& name);
+const char* LockAreaText(LockArea area);
+const char* LockStateText(LockState state);
 
 // Hex digits, optionally with a 0x prefix and ':' or '-' between bytes. Throws ScenarioError.
 Bytes ParseHex(const std::string& text);

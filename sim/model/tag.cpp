@@ -54,7 +54,7 @@ std::optional<MemoryBank> BankFromCode(uint8_t code) {
 }
 
 Tag::Tag(const TagContents& contents)
-    : antennaMask_(contents.antennaMask), minPowerDbm_(contents.minPowerDbm) {
+    : antennaMask_(contents.antennaMask), minPowerDbm_(contents.minPowerDbm), presence_(contents.presence) {
   BankOf(MemoryBank::kReserved) = {static_cast<uint16_t>(contents.killPassword >> 16),
                                    static_cast<uint16_t>(contents.killPassword & 0xFFFF),
                                    static_cast<uint16_t>(contents.accessPassword >> 16),

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/codec/frame_codec.h"
+#include "sim/model/presence.h"
 
 namespace quarn::sim {
 
@@ -49,6 +50,7 @@ struct TagContents {
   uint32_t killPassword = 0;
   uint8_t antennaMask = 0xFF;    // bit k: antenna k + 1 sees the tag
   int minPowerDbm = 0;           // read power needed to see it; writes need 3 dB more
+  Presence presence;             // when it is in the field; always by default
 };
 
 class Tag {
@@ -83,6 +85,14 @@ class Tag {
   void SetAntennaMask(uint8_t mask) { antennaMask_ = mask; }
   int minPowerDbm() const { return minPowerDbm_; }
   void SetMinPowerDbm(int dbm) { minPowerDbm_ = dbm; }
+  const Presence& presence() const { return presence_; }
+  bool PresentAt(uint64_t nowUs) const { return presence_.At(nowUs); }
+  void SetPresence(const Presence& presence) { presence_ = presence; }
+
+  // The raw memory and the killed mark, for a state that outlives the program.
+  const std::vector<uint16_t>& words(MemoryBank bank) const { return banks_[static_cast<size_t>(bank)]; }
+  void RestoreBank(MemoryBank bank, std::vector<uint16_t> words) { BankOf(bank) = std::move(words); }
+  void RestoreKilled(bool killed) { killed_ = killed; }
 
  private:
   std::vector<uint16_t>& BankOf(MemoryBank bank) { return banks_[static_cast<size_t>(bank)]; }
@@ -95,6 +105,7 @@ class Tag {
   bool killed_ = false;
   uint8_t antennaMask_;
   int minPowerDbm_;
+  Presence presence_;
 };
 
 std::optional<MemoryBank> BankFromCode(uint8_t code);

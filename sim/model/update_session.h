@@ -38,6 +38,11 @@ class UpdateSession {
   uint8_t Data(uint8_t prefix1, uint8_t prefix2, const Bytes& block);
   // On success the image is installed; the caller restarts the reader.
   uint8_t Commit();
+  // The session ends without installing anything (the reader lost power).
+  void Abandon() {
+    phase_ = Phase::kIdle;
+    image_.clear();
+  }
 
   Phase phase() const { return phase_; }
   const Bytes& installedImage() const { return installed_; }

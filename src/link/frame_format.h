@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include "quarn_api.h"
 
 namespace quarn::link {
 
@@ -16,7 +17,7 @@ inline constexpr size_t kFrameBufferSize = 2048;
 inline constexpr size_t kMaxBodyLength = kFrameBufferSize - 2;
 
 // A one-byte count above this value no longer fits the one-byte length form.
-inline constexpr size_t kMaxOneByteLength = 127;
+inline constexpr size_t kMaxOneByteLength = QUARN_MAX_ONE_BYTE_LENGTH;
 inline constexpr uint8_t kTwoByteLengthFlag = 0x80;
 
 // The code sits two bytes further on in antenna reply frames, behind the marker and the antenna number.

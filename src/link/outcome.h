@@ -3,8 +3,12 @@
 // that every failure can say why: the port, the line, the frame, or the reader's own refusal.
 
 #include <cstdint>
+#include "quarn_api.h"
 
 namespace quarn::link {
+
+// errorCode after a reply that carries no code, success included, and after no usable reply.
+inline constexpr uint8_t kNoErrorCode = QUARN_NO_ERROR_CODE;
 
 enum class Outcome : uint8_t {
   kSuccess,
@@ -30,15 +34,13 @@ enum class Outcome : uint8_t {
 struct Result {
   Outcome outcome = Outcome::kSuccess;
   uint8_t status = 0;
-  uint8_t errorCode = 0xFF;  // the reader's error code, or kNoErrorCode when the reply carried none
+  uint8_t errorCode = kNoErrorCode;  // the reader's error code, or kNoErrorCode when the reply carried none
   uint8_t code = 0;
 
   constexpr bool ok() const { return outcome == Outcome::kSuccess; }
   constexpr explicit operator bool() const { return ok(); }
 };
 
-// errorCode after a reply that carries no code, success included, and after no usable reply.
-inline constexpr uint8_t kNoErrorCode = 0xFF;
 
 constexpr Result Succeeded() { return {}; }
 constexpr Result Failed(Outcome outcome) { return {outcome, 0, kNoErrorCode, 0}; }

@@ -1,11 +1,12 @@
 #include "link/port_connection.h"
 
 #include "link/serial/serial_backend.h"
+#include "quarn_api.h"
 
 namespace quarn::link {
 
 namespace {
-constexpr uint32_t kBaudSelectionMask = 0x0E;
+constexpr uint32_t kBaudSelectionMask = QUARN_BAUD_MASK;
 constexpr uint32_t kBaudRates[] = {9600, 19200, 57600, 115200};
 }  // namespace
 

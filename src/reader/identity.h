@@ -9,9 +9,9 @@
 
 namespace quarn::reader {
 
-inline constexpr size_t kVersionBlock1Size = 6;
-inline constexpr size_t kVersionBlock2Size = 3;
-inline constexpr size_t kReaderUidSize = 12;
+inline constexpr size_t kVersionBlock1Size = QUARN_VERSION_BLOCK1_SIZE;
+inline constexpr size_t kVersionBlock2Size = QUARN_VERSION_BLOCK2_SIZE;
+inline constexpr size_t kReaderUidSize = QUARN_READER_UID_SIZE;
 
 // Any status with bit 7 clear; both blocks written on success only.
 link::Result GetVersion(PortHandle port, uint8_t* versionBlock1, uint8_t* versionBlock2, uint32_t crcFlag);

@@ -8,7 +8,7 @@
 
 namespace quarn::reader {
 
-inline constexpr uint32_t kMultiAntSettingAddress = 0x124;
+inline constexpr uint32_t kMultiAntSettingAddress = QUARN_MULTI_ANT_REGISTER;
 
 // Register writes and reads of that one byte; the register errorCode is not passed on.
 link::Result SetMultiAntSetting(PortHandle port, const uint8_t* multiAntSetting, uint32_t crcFlag);

@@ -12,7 +12,7 @@
 
 namespace quarn::reader {
 
-inline constexpr uint32_t kRegisterSpaceSize = 512;
+inline constexpr uint32_t kRegisterSpaceSize = QUARN_REGISTER_SPACE_SIZE;
 
 // The bytes a read copies: registerCount, or the rest of the register space when the count is 0.
 uint32_t RegisterCopyCount(uint32_t registerAddress, uint32_t registerCount);

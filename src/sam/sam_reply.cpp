@@ -4,12 +4,13 @@
 #include <optional>
 
 #include "link/exchange.h"
+#include "quarn_api.h"
 
 namespace quarn::sam {
 
 namespace {
 
-constexpr uint8_t kSamRefusedWithAnswer = 0x81;
+constexpr uint8_t kSamRefusedWithAnswer = QUARN_SAM_STATUS_REFUSED;
 constexpr size_t kStatusWordSize = 2;
 
 bool CopyAnswer(const link::ReplyView& view, const SamAnswer& answer) {

@@ -7,6 +7,7 @@
 #include "link/exchange.h"
 #include "tags/tag_record.h"
 #include "tags/write_outcome.h"
+#include "quarn_api.h"
 
 namespace quarn::sam {
 
@@ -16,7 +17,7 @@ using link::CommandFrame;
 using tags::WriteOutcome;
 using tags::WriteReplyForm;
 
-constexpr size_t kAccessPasswordSize = 4;
+constexpr size_t kAccessPasswordSize = QUARN_PASSWORD_SIZE;
 
 void AppendSrWrite(CommandFrame& frame, const SrWriteRequest& request) {
   frame.Bytes(request.accessPassword, kAccessPasswordSize).Byte(request.bank);

@@ -11,7 +11,7 @@
 namespace quarn::sam {
 
 // A single-tag success may report up to 255 data bytes; the caller's buffer holds that many.
-inline constexpr size_t kMaxSrTagDataSize = 255;
+inline constexpr size_t kMaxSrTagDataSize = QUARN_SR_TAG_RECORD_SIZE;
 
 // How the tag is reached and what the reader is told, in frame order (the record of a ByEPC write
 // follows the four SR parameters).

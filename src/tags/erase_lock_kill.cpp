@@ -2,12 +2,13 @@
 
 #include "link/exchange.h"
 #include "tags/tag_record.h"
+#include "quarn_api.h"
 
 namespace quarn::tags {
 
 namespace {
 
-constexpr size_t kPasswordSize = 4;
+constexpr size_t kPasswordSize = QUARN_PASSWORD_SIZE;
 constexpr size_t kLockPayloadSize = 3;
 
 void AppendErasedWords(link::CommandFrame& frame, const uint8_t* accessPassword, uint32_t bank,

@@ -5,20 +5,21 @@
 
 #include "link/exchange.h"
 #include "tags/tag_record.h"
+#include "quarn_api.h"
 
 namespace quarn::tags {
 
 namespace {
 
-constexpr size_t kAccessPasswordSize = 4;
+constexpr size_t kAccessPasswordSize = QUARN_PASSWORD_SIZE;
 constexpr size_t kShortOptionParamsSize = 2;
 constexpr size_t kLongOptionParamsSize = 5;
-constexpr uint32_t kLongOptionParamsBit = 0x01;
+constexpr uint32_t kLongOptionParamsBit = QUARN_READ_OPTIONS_LONG_FORM;
 // The long form carries its own word pointer from byte 1 on.
 constexpr size_t kOptionWordPointerIndex = 1;
 
-constexpr uint8_t kOneBlockStatus = 0x00;
-constexpr uint8_t kTwoBlockStatus = 0x01;
+constexpr uint8_t kOneBlockStatus = QUARN_DATA_FRAME_ONE_BLOCK;
+constexpr uint8_t kTwoBlockStatus = QUARN_DATA_FRAME_TWO_BLOCKS;
 constexpr size_t kBlockLengthSize = 2;
 
 // One block as it stands in the frame: its two length bytes and the bytes they announce.

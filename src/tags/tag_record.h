@@ -13,10 +13,10 @@
 namespace quarn::tags {
 
 // The largest record: 32 words.
-inline constexpr size_t kMaxTagRecordSize = 64;
+inline constexpr size_t kMaxTagRecordSize = QUARN_TAG_RECORD_MAX_SIZE;
 
 // ((byte 0 >> 3) + 1) x 2 bytes: the EPC-length field of the PC word plus the PC word itself, 2 to 64.
-inline size_t TagRecordSize(uint8_t firstByte) { return ((static_cast<size_t>(firstByte) >> 3) + 1) * 2; }
+inline size_t TagRecordSize(uint8_t firstByte) { return static_cast<size_t>(QUARN_TAG_RECORD_SIZE(firstByte)); }
 
 // The word pointer is an EBV the caller encoded: its second byte exists only when the first has bit 7.
 inline size_t WordPointerSize(const uint8_t* wordPtr) { return (wordPtr[0] & 0x80) != 0 ? 2 : 1; }

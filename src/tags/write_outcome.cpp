@@ -16,8 +16,8 @@ constexpr size_t kLengthPosition = 1;
 constexpr uint8_t kPlainOverhead = 3;
 constexpr uint8_t kCrcOverhead = 5;
 
-constexpr uint8_t kSecondErrorFormStatus = 0x82;
-constexpr uint8_t kSingleTagFirstErrorFormStatus = 0x81;
+constexpr uint8_t kSecondErrorFormStatus = kFailedWithoutErrorCode;
+constexpr uint8_t kSingleTagFirstErrorFormStatus = kFailedWithErrorCode;
 
 bool IsFirstErrorForm(uint8_t status, WriteReplyForm form) {
   return form == WriteReplyForm::kByEpc ? link::CarriesErrorCode(status)

@@ -13,10 +13,10 @@
 
 namespace quarn::tags {
 
-inline constexpr uint8_t kWrittenInFull = 0x00;
-inline constexpr uint8_t kNoUsableReply = 0x80;
-inline constexpr uint8_t kFailedWithErrorCode = 0x81;
-inline constexpr uint8_t kFailedWithoutErrorCode = 0x82;
+inline constexpr uint8_t kWrittenInFull = QUARN_WRITE_STATUS_WRITTEN;
+inline constexpr uint8_t kNoUsableReply = QUARN_WRITE_STATUS_NO_REPLY;
+inline constexpr uint8_t kFailedWithErrorCode = QUARN_WRITE_STATUS_FAILED_WITH_CODE;
+inline constexpr uint8_t kFailedWithoutErrorCode = QUARN_WRITE_STATUS_FAILED_WITHOUT_CODE;
 
 // Bytes of a reply, or nullptr when they did not all arrive.
 struct ReplyBytes {

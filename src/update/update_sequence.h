@@ -17,8 +17,8 @@ inline constexpr size_t kImageSizeSize = 4;
 
 // The data bytes one frame holds beside the two prefixes: the 2048-byte command buffer less the head,
 // two length bytes, the code, the prefixes, the tail and, in CRC mode, the CRC.
-inline constexpr int kMaxPlainBlockLength = 2041;
-inline constexpr int kMaxCrcBlockLength = 2039;
+inline constexpr int kMaxPlainBlockLength = QUARN_MAX_UPDATE_BLOCK;
+inline constexpr int kMaxCrcBlockLength = QUARN_MAX_UPDATE_BLOCK_CRC;
 
 // Opens portName as UhfOpenPort does (a refused baud selection leaves nothing open) and asks the reader
 // to start an update; bit 0 of portOptions selects CRC mode. The port stays open whatever the reader

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fake_serial.h"
+#include "link/outcome.h"
 #include "quarn_api.h"
 
 namespace quarn::testing {
@@ -82,6 +83,9 @@ struct ExportEntry {
   std::vector<OutBuffer> outs;
   // Runs the export once on port; crcFlag 0 or 1. Receive-only exports ignore crcFlag.
   int (*call)(FakePort& port, CallBuffers& out, int crcFlag);
+  // The same call through its command family, with the same arguments and buffers: the outcome whose
+  // ok() the export's 1 or 0 must be, with the same out-parameters written.
+  link::Result (*family)(FakePort& port, CallBuffers& out, int crcFlag);
   // A good reply to that call in either mode (for receive-only exports: a frame in that mode's form).
   ReplyShape (*goodReply)(bool crcMode);
   bool receiveOnly = false;
@@ -116,6 +120,13 @@ Bytes ShapeWire(const ReplyShape& shape, bool crcMode);
 // Scripts reply bytes for one call of entry: released by the command for command exports, already
 // waiting for receive-only ones.
 void ScriptReply(FakePort& port, const ExportEntry& entry, const Bytes& wire, uint32_t gapMs = 0);
+
+// A buffer's contents with the handle of port (the update start's portHandleOut) written as zeros, so
+// that the outputs of calls on two ports compare.
+Bytes PortlessContents(const CallBuffers& out, size_t index, const FakePort& port);
+
+// The outcome's name as the code spells it, for messages.
+const char* OutcomeName(link::Outcome outcome);
 
 // The most virtual time one call may take when wireBytes arrive gapMs apart: each receive may run to
 // its limit plus one empty read of the port, and every byte of a frame once begun may take its gap.

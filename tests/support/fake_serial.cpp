@@ -110,7 +110,7 @@ bool FakePort::Write(uint8_t value) {
   ++writeCalls_;
   const bool injected = CallFails() || writeCalls_ == failWrite_;
   if (writeCalls_ == failWrite_) faultFired_ = true;
-  if (injected || hungUp_) return false;
+  if (injected || hungUp_ || unusable_) return false;
   written_.push_back(value);
   TrackCommand(value);
   return true;
@@ -118,10 +118,11 @@ bool FakePort::Write(uint8_t value) {
 
 int FakePort::Read(uint8_t* value) {
   ++readCalls_;
+  if (readCalls_ == hangUpRead_) hungUp_ = true;
   const bool injected = CallFails() || readCalls_ == failRead_;
   if (readCalls_ == failRead_) faultFired_ = true;
   // A failing read still takes time, so a receiver that hunts through failures meets its time limit.
-  if (injected || hungUp_) {
+  if (injected || hungUp_ || unusable_) {
     now_ += kFailedReadMs;
     return -1;
   }
@@ -166,12 +167,14 @@ void EndFrameWrite(PortHandle) {}
 WriteOutcome WriteByte(PortHandle port, uint8_t value) {
   FakePort* fake = FakePort::FromHandle(port);
   if (fake->Write(value)) return WriteOutcome::kWritten;
+  if (fake->unusable()) return WriteOutcome::kUnusable;
   return fake->hungUp() ? WriteOutcome::kGone : WriteOutcome::kFailed;
 }
 
 ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
   FakePort* fake = FakePort::FromHandle(port);
   const int got = fake->Read(value);
+  if (got < 0 && fake->unusable()) return ReadOutcome::kUnusable;
   if (got < 0) return fake->hungUp() ? ReadOutcome::kGone : ReadOutcome::kFailed;
   return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
 }

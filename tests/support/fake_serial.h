@@ -60,6 +60,12 @@ class FakePort {
   // A port whose device went away: every write and read fails.
   void HangUp() { hungUp_ = true; }
   bool hungUp() const { return hungUp_; }
+  // The device goes away at the nth read (counted from 1, from now on): that read and every later call
+  // fail as after HangUp().
+  void HangUpAtReadNumber(int n) { hangUpRead_ = readCalls_ + n; }
+  // A handle that is no open port: every write and read says so.
+  void MakeUnusable() { unusable_ = true; }
+  bool unusable() const { return unusable_; }
 
   // --- what the library did ---
   const Bytes& written() const { return written_; }  // every byte written, escapes included
@@ -120,6 +126,8 @@ class FakePort {
   int failCall_ = 0;
   bool faultFired_ = false;
   bool hungUp_ = false;
+  int hangUpRead_ = 0;
+  bool unusable_ = false;
   int closes_ = 0;
   bool open_ = false;
   uint32_t baudRate_ = 0;

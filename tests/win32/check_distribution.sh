@@ -5,7 +5,9 @@
 # libQuarn_API.dll.a, and by clang as MSVC compiles (no C runtime, no Windows SDK here) and lld-link
 # with Quarn_API.lib; and once more by a CMake project through find_package(Quarn_API) against the
 # cross-built tree installed. Each runs under wine with the DLL beside it and reports through its exit
-# status.
+# status; where the host runs no 32-bit programs (tests/win32/wine_host.sh), the x86 ones are built and
+# linked only, and a line "...: not run, WHY" says so. The x86 DLL's calling conventions are checked in
+# its code on every host.
 # 32-bit stdcall is where this matters: the callers refer to _UhfGetPower@12, the DLL exports
 # UhfGetPower, and only the import libraries join the two.
 #   check_distribution.sh SCRATCH_DIR      (wine set up by the caller: WINEPREFIX and the rest)
@@ -15,6 +17,9 @@ scratch=$(mkdir -p "$1" && cd "$1" && pwd)
 out=$scratch/dist
 
 say() { echo "windows distribution: $*"; }
+# shellcheck source=tests/win32/wine_host.sh
+source "$repo/tests/win32/wine_host.sh"
+wine_host_decide
 first_tool() {
   local tool
   for tool in "$@"; do command -v "$tool" >/dev/null 2>&1 && { echo "$tool"; return; }; done
@@ -69,6 +74,17 @@ layout_complete() {
 }
 check "package layout and zip" layout_complete
 
+# Runs a built program under wine where its architecture runs here; elsewhere linking it was the check.
+run_program() {
+  local folder=$1
+  shift
+  if wine_runs "$folder"; then
+    "$(wine_loader "$folder")" "$@"
+  else
+    echo "built and linked, not run under wine"
+  fi
+}
+
 # kernel32's ExitProcess, the one system call of the program built without a C runtime.
 kernel32_library() {
   local machine=$1 exitProcess=$2 library=$3
@@ -81,7 +97,7 @@ mingw_consumer() {
   # No stdcall fix-up: a name must resolve through the import library exactly as the compiler wrote it.
   "$gcc" -std=c99 -Wall -Wextra -Werror -pedantic -O2 -I "$package/include" -o "$run/consumer-mingw.exe" \
     "$repo/tests/install/consumer.c" "$package/$folder/libQuarn_API.dll.a" -Wl,--disable-stdcall-fixup &&
-    (cd "$run" && wine ./consumer-mingw.exe)
+    (cd "$run" && run_program "$folder" ./consumer-mingw.exe)
 }
 
 msvc_consumer() {
@@ -91,13 +107,13 @@ msvc_consumer() {
       -I "$package/include" -c "$repo/tests/install/consumer.c" -o "$run/consumer.obj" &&
     "$linker" /nologo /nodefaultlib /entry:ConsumerEntry /subsystem:console /out:"$run/consumer-msvc.exe" \
       "$run/consumer.obj" "$package/$folder/Quarn_API.lib" "$run/kernel32.lib" &&
-    (cd "$run" && wine ./consumer-msvc.exe)
+    (cd "$run" && run_program "$folder" ./consumer-msvc.exe)
 }
 
 # A CMake project of a Windows developer: the cross-built tree installed, find_package(Quarn_API) and its
 # imported target, the program run with the installed DLL.
 installed_consumer() {
-  local arch=$1 run=$2 version
+  local arch=$1 folder=$2 run=$3 version
   version=$(basename "$package" | sed 's/^Quarn_API-\(.*\)-windows$/\1/')
   cmake --install "$repo/build/win-$arch" --prefix "$run/prefix" &&
     cmake -S "$repo/tests/install/cmake_consumer" -B "$run/cmake-consumer" -DCMAKE_BUILD_TYPE=Release \
@@ -105,7 +121,7 @@ installed_consumer() {
       -DQUARN_EXPECTED_VERSION="$version" &&
     cmake --build "$run/cmake-consumer" &&
     cp "$run/cmake-consumer/consumer.exe" "$run/prefix/bin/" &&
-    (cd "$run/prefix/bin" && wine ./consumer.exe)
+    (cd "$run/prefix/bin" && run_program "$folder" ./consumer.exe)
 }
 
 for row in "x86 i686 i686-pc-windows-msvc i386 ExitProcess@4" \
@@ -117,10 +133,13 @@ for row in "x86 i686 i686-pc-windows-msvc i386 ExitProcess@4" \
   cp "$package/$folder/Quarn_API.dll" "$run/"
   check "$folder export table" bash "$repo/tests/win32/check_dll_exports.sh" "$package/$folder/Quarn_API.dll" \
     "$package/Quarn_API.def" "$arch-w64-mingw32-objdump"
+  [ "$folder" = x86 ] && check "x86 calling conventions in the code" python3 "$repo/tests/win32/check_x86_conventions.py" \
+    "$package/x86/Quarn_API.dll" --def "$package/Quarn_API.def" --header "$package/include/quarn_api.h"
   check "$folder C program by mingw gcc, libQuarn_API.dll.a" mingw_consumer "$arch-w64-mingw32-gcc" "$folder" "$run"
   check "$folder C program by clang as MSVC, Quarn_API.lib" msvc_consumer "$target" "$machine" "$exitProcess" \
     "$folder" "$run"
-  check "$folder C program by CMake with find_package, the installed tree" installed_consumer "$arch" "$run"
+  check "$folder C program by CMake with find_package, the installed tree" installed_consumer "$arch" "$folder" "$run"
+  wine_runs "$folder" || say "x86 package programs under wine (built and linked only): not run, $x86NotRun"
 done
 
 say "$(basename "$package") and its zip"

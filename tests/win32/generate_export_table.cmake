@@ -1,8 +1,9 @@
 # Writes the table of the exports the DLL must carry: every uncommented row of Quarn_API.def with its
 # ordinal and, for a second name of one entry, the name it shares the entry with; and from the public
 # header each export's calling convention and the kind of each argument, so that a probe call can be
-# made with harmless values.
-#   cmake -DDEF_FILE=... -DHEADER_FILE=... -DOUTPUT_FILE=... -P generate_export_table.cmake
+# made with harmless values. ROWS_FILE gets the same rows as plain text, "name convention argumentCount"
+# (stdcall, cdecl, or "undeclared -" for a name the header lacks), for the scripts that check the code.
+#   cmake -DDEF_FILE=... -DHEADER_FILE=... [-DOUTPUT_FILE=...] [-DROWS_FILE=...] -P generate_export_table.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/QuarnDefRows.cmake)
 quarn_read_def_rows("${DEF_FILE}" def)
@@ -40,6 +41,7 @@ foreach(declaration IN LISTS declarations)
 endforeach()
 
 set(rows "")
+set(plainRows "")
 set(rowCount 0)
 foreach(name IN LISTS def_NAMES)
   set(target "${def_ENTRY_${name}}")
@@ -52,6 +54,7 @@ foreach(name IN LISTS def_NAMES)
   if(NOT DEFINED convention_${name})
     set(convention "Convention::kUndeclared")
     set(kinds "nullptr")
+    string(APPEND plainRows "${name} undeclared -\n")
   else()
     if(convention_${name} STREQUAL "QUARN_CDECL")
       set(convention "Convention::kCdecl")
@@ -59,6 +62,11 @@ foreach(name IN LISTS def_NAMES)
       set(convention "Convention::kStdcall")
     endif()
     set(kinds "\"${kinds_${name}}\"")
+    string(LENGTH "${kinds_${name}}" argumentCount)
+    string(TOLOWER "${convention_${name}}" plainConvention)
+    string(REPLACE "quarn_call" "stdcall" plainConvention "${plainConvention}")
+    string(REPLACE "quarn_cdecl" "cdecl" plainConvention "${plainConvention}")
+    string(APPEND plainRows "${name} ${plainConvention} ${argumentCount}\n")
   endif()
   string(APPEND rows "    {\"${name}\", ${ordinal}, ${sharedWith}, ${convention}, ${kinds}},\n")
   math(EXPR rowCount "${rowCount} + 1")
@@ -68,6 +76,11 @@ if(rowCount EQUAL 0)
   message(FATAL_ERROR "no export rows found in ${DEF_FILE}")
 endif()
 
-file(WRITE "${OUTPUT_FILE}"
-  "// Generated from Quarn_API.def and quarn_api.h at build time; edit those, not this.\n"
-  "inline constexpr DefExport kDefExports[] = {\n${rows}};\n")
+if(DEFINED OUTPUT_FILE)
+  file(WRITE "${OUTPUT_FILE}"
+    "// Generated from Quarn_API.def and quarn_api.h at build time; edit those, not this.\n"
+    "inline constexpr DefExport kDefExports[] = {\n${rows}};\n")
+endif()
+if(DEFINED ROWS_FILE)
+  file(WRITE "${ROWS_FILE}" "${plainRows}")
+endif()

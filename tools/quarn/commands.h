@@ -45,6 +45,7 @@ void AddAntennaCommands(CLI::App& app, CommandSet& commands);
 void AddSamCommands(CLI::App& app, CommandSet& commands);
 void AddUpdateCommand(CLI::App& app, CommandSet& commands);
 void AddDecodeCommand(CLI::App& app, CommandSet& commands);
+void AddPortsCommand(CLI::App& app, CommandSet& commands);
 
 // How a tag command names its tag: by EPC (and PC word), or the single tag in the field when no EPC is
 // given; and the access password it sends.

@@ -20,7 +20,10 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
       ->check(CLI::IsMember({9600, 19200, 57600, 115200}))
       ->capture_default_str();
   app.add_flag("--crc", options.crc, "send frames in CRC mode (code bit 7 set, CRC-16 protected)");
-  app.add_flag("--sim", options.sim, "start the virtual reader inside this process and talk to it");
+  app.add_flag("--sim", options.sim,
+               "start the virtual reader inside this process and talk to it; its tags, memory,\n"
+               "filters and registers last from run to run in $XDG_STATE_HOME/quarn/sim-state.json\n"
+               "(else ~/.local/state/quarn/sim-state.json): delete that file to start afresh");
   app.add_option("--sim-scenario", options.simScenario, "the virtual reader's tags and antennas, from a scenario file")
       ->check(CLI::ExistingFile);
   app.add_flag("--json", options.json, "print machine-readable JSON on stdout");
@@ -56,6 +59,7 @@ int main(int argc, char** argv) {
   AddSamCommands(app, commands);
   AddUpdateCommand(app, commands);
   AddDecodeCommand(app, commands);
+  AddPortsCommand(app, commands);
 
   try {
     app.parse(argc, argv);

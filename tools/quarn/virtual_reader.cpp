@@ -1,40 +1,72 @@
 #include "virtual_reader.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "report.h"
 
 #if QUARN_CLI_WITH_SIM
-#include "sim/engine/virtual_reader.h"
-#include "sim/model/scenario.h"
-#include "sim/pty/pty_server.h"
+#include <filesystem>
+#include <system_error>
+
+#include "sim/quarn_sim.h"
 #endif
 
 namespace quarn::cli {
 
 #if QUARN_CLI_WITH_SIM
 
+namespace {
+
+constexpr const char* kStateFileName = "sim-state.json";
+
+void Notice(const std::string& text) { std::fprintf(stderr, "quarn: the virtual reader: %s\n", text.c_str()); }
+
+// $XDG_STATE_HOME/quarn, else ~/.local/state/quarn; created when missing. Empty when there is no such
+// folder and none can be made: the reader then starts afresh each time.
+std::string StateFolder() {
+  namespace fs = std::filesystem;
+  fs::path folder;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/') {
+    folder = fs::path(state) / "quarn";
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    folder = fs::path(home) / ".local" / "state" / "quarn";
+  } else {
+    Notice("neither XDG_STATE_HOME nor HOME is set, so nothing is kept after this run");
+    return {};
+  }
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) {
+    Notice("cannot make " + folder.string() + " (" + error.message() + "), so nothing is kept after this run");
+    return {};
+  }
+  return folder.string();
+}
+
+}  // namespace
+
 struct VirtualReader::Served {
-  explicit Served(const sim::Scenario& scenario) : server(std::make_unique<sim::VirtualReader>(scenario)) {}
-  sim::PtyServer server;
+  std::unique_ptr<sim::ServedReader> reader;
 };
 
 VirtualReader::VirtualReader() = default;
-
-VirtualReader::~VirtualReader() {
-  if (served_) served_->server.Stop();
-}
+VirtualReader::~VirtualReader() = default;
 
 std::string VirtualReader::Start(const std::string& scenarioFile) {
-  sim::Scenario scenario;
+  sim::ServedReaderOptions options;
+  options.scenarioFile = scenarioFile;
+  const std::string folder = StateFolder();
+  if (!folder.empty()) options.stateFile = folder + "/" + kStateFileName;
+  options.notice = Notice;
+  served_ = std::make_unique<Served>();
   try {
-    if (!scenarioFile.empty()) sim::LoadScenarioFile(scenarioFile, scenario);
-    served_ = std::make_unique<Served>(scenario);
-  } catch (const std::exception& error) {
-    FailUsage(std::string("the virtual reader's scenario: ") + error.what());
+    served_->reader = std::make_unique<sim::ServedReader>(options);
+  } catch (const sim::SimError& error) {
+    if (error.kind() == sim::SimError::Kind::kSetup) FailUsage(std::string("the virtual reader: ") + error.what());
+    throw Failure(kExitPort, std::string("cannot start the virtual reader: ") + error.what());
   }
-  std::string error;
-  if (!served_->server.Open(&error)) throw Failure(kExitPort, "cannot start the virtual reader: " + error);
-  served_->server.Start();
-  return served_->server.devicePath();
+  return served_->reader->devicePath();
 }
 
 #else

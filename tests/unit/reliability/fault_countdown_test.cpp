@@ -11,6 +11,7 @@
 
 #include "export_catalog.h"
 #include "fake_serial.h"
+#include "link/outcome.h"
 
 namespace {
 
@@ -36,7 +37,17 @@ struct CallRun {
   int result = 0;
   bool faultFired = false;
   std::vector<Bytes> outs;
+  quarn::link::Result named;  // the family's outcome for the same fault
 };
+
+using quarn::link::Outcome;
+
+// One failed backend call ends a call in a failed write or a reply cut off; the stop, which listens on,
+// may hear nothing after a frame cut off.
+bool NamesTheFault(const ExportEntry& entry, Outcome outcome) {
+  return outcome == Outcome::kWriteFailed || outcome == Outcome::kCutOff ||
+         (entry.receives > 1 && outcome == Outcome::kNoReply);
+}
 
 // One call with the good reply scripted; failCall 0 injects nothing.
 CallRun RunOnce(const ExportEntry& entry, bool crc, int failCall) {
@@ -52,6 +63,20 @@ CallRun RunOnce(const ExportEntry& entry, bool crc, int failCall) {
   EXPECT_TRUE(out.GuardsIntact()) << "a byte written past a caller buffer";
   EXPECT_LE(port.now() - start, quarn::testing::TimeBound(entry, wire.size(), 0)) << "ran past its time bound";
   for (size_t i = 0; i < out.count(); ++i) run.outs.push_back(out.Contents(i));
+
+  // The command family on a port scripted and failed alike: its outcome is the 1 or 0, its outputs the same.
+  FakePort familyPort;
+  quarn::testing::ScriptReply(familyPort, entry, wire);
+  if (failCall > 0) familyPort.FailCallNumber(failCall);
+  CallBuffers familyOut(entry.outs);
+  run.named = entry.family(familyPort, familyOut, crc ? 1 : 0);
+  EXPECT_EQ(run.result, run.named.ok() ? 1 : 0)
+      << "the export's result is not its family's " << quarn::testing::OutcomeName(run.named.outcome);
+  EXPECT_EQ(familyPort.faultFired(), run.faultFired);
+  for (size_t i = 0; i < out.count(); ++i) {
+    EXPECT_EQ(quarn::testing::PortlessContents(familyOut, i, familyPort), quarn::testing::PortlessContents(out, i, port))
+        << entry.outs[i].name << ": the family wrote other bytes than the export";
+  }
   return run;
 }
 
@@ -96,6 +121,7 @@ TEST_P(FaultCountdown, EveryFailedBackendCallEndsTheCallCleanly) {
         }
       } else {
         ExpectNoUsableReply(*entry, run);
+        EXPECT_TRUE(NamesTheFault(*entry, run.named.outcome)) << quarn::testing::OutcomeName(run.named.outcome);
       }
     }
     EXPECT_LT(n, kMostCalls);

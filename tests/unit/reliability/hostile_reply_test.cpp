@@ -6,13 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "export_catalog.h"
 #include "fake_serial.h"
+#include "link/command_table.h"
+#include "link/outcome.h"
+#include "link/status_rules.h"
 
 namespace {
 
@@ -24,10 +29,14 @@ using quarn::testing::FakePort;
 using quarn::testing::FindExport;
 using quarn::testing::Join;
 using quarn::testing::OnFailure;
+using quarn::testing::PortlessContents;
 using quarn::testing::ReplyShape;
 using quarn::testing::ShapeFrame;
 using quarn::testing::StatusOutcome;
 using quarn::testing::StuffedFrame;
+using quarn::link::Outcome;
+
+constexpr uint8_t kCrcBit = 0x80;
 
 // What a case must lead to.
 enum class Expect {
@@ -38,10 +47,32 @@ enum class Expect {
   kEither,         // 0 or 1, as the data happen to fall; on 0 as kRefused
 };
 
+// What the export's command family must name for a case: one outcome, or a few where the data decide,
+// and where the reply tells them, the status of a refusal or success and the code of another command.
+struct Named {
+  uint32_t outcomes = 0;  // a bit per Outcome
+  std::optional<uint8_t> status = std::nullopt;
+  std::optional<uint8_t> code = std::nullopt;
+
+  bool Allows(Outcome outcome) const { return (outcomes & Bit(outcome)) != 0; }
+  Named Or(Outcome outcome) const {
+    Named wider = *this;
+    wider.outcomes |= Bit(outcome);
+    return wider;
+  }
+  static uint32_t Bit(Outcome outcome) { return 1u << static_cast<unsigned>(outcome); }
+};
+
+Named Is(Outcome outcome) { return {Named::Bit(outcome)}; }
+Named Succeeds(uint8_t status) { return {Named::Bit(Outcome::kSuccess), status}; }
+Named RefusedWith(uint8_t status) { return {Named::Bit(Outcome::kRefused), status}; }
+Named OtherCommand(uint8_t code) { return {Named::Bit(Outcome::kOtherCommand), std::nullopt, code}; }
+
 struct HostileCase {
   std::string name;
   Bytes wire;  // what the reader sends (released by the command, or waiting for a receive-only export)
   Expect expect;
+  Named named;  // what the command family says of it
   uint32_t gapMs = 0;
   int failReadNumber = 0;    // a read that fails, as when the device goes away mid-frame
   bool hangUpFirst = false;  // the device is gone before the call
@@ -155,65 +186,119 @@ Expect FromStatus(StatusOutcome outcome) {
   return Expect::kEither;
 }
 
+// The code a reply carries in a mode.
+uint8_t InMode(uint8_t code, bool crc) { return static_cast<uint8_t>(crc ? code | kCrcBit : code & ~kCrcBit); }
+
+// The stop listens up to five times and names what its last receive met: after a frame that failed its
+// receive or its checks, the silence behind it.
+Named AfterTheFrame(const ExportEntry& entry, Named named) { return entry.receives > 1 ? Is(Outcome::kNoReply) : named; }
+
+// What a well-formed frame may come to when its data decide: never a fault of the line or the frame.
+Named JudgedByItsData(const ExportEntry& entry) {
+  Named named = Is(Outcome::kSuccess).Or(Outcome::kRefused).Or(Outcome::kTooShort).Or(Outcome::kOtherCommand);
+  // The PSAM answer's count is one byte: a longer answer is too long to tell.
+  return entry.goodReply(false).code == quarn::link::commands::kSetPsamPower.code ? named.Or(Outcome::kTooLong) : named;
+}
+
+// The same for a frame the stop may take or pass over to hear nothing more.
+Named JudgedByItsDataOrSilence(const ExportEntry& entry) {
+  return entry.receives > 1 ? JudgedByItsData(entry).Or(Outcome::kNoReply) : JudgedByItsData(entry);
+}
+
+// A bare head at wire position 4 lands after the body of a five-byte frame, and as data after an escape.
+Outcome HeadAtFour(const Bytes& wire) {
+  return wire.size() == 5 || wire[3] == 0xFF ? Outcome::kWrongTail : Outcome::kUnescapedHeadOrTail;
+}
+
 // --- the families of malformations ---
 
 std::vector<HostileCase> FramingCases(const ExportEntry& entry, bool crc) {
   const Bytes wire = GoodWire(entry, crc);
   const size_t half = wire.size() / 2;
+  const uint8_t code = entry.goodReply(crc).code;
+  const uint8_t otherCode = static_cast<uint8_t>(code ^ 0x40);
+  const Named wrongCode = AfterTheFrame(entry, OtherCommand(InMode(otherCode, crc)));
+  const Named otherMode = entry.acceptsEitherMode ? Is(Outcome::kSuccess) : AfterTheFrame(entry, OtherCommand(InMode(code, !crc)));
   std::vector<HostileCase> cases = {
-      {"silence", {}, Expect::kNoReply},
-      {"noise only", Noise(40, 1), Expect::kNoReply},
-      {"noise, then the reply", Join({Noise(25, 2), wire}), Expect::kSucceeds},
-      {"cut before the tail", Bytes(wire.begin(), wire.end() - 1), Expect::kNoReply},
-      {"cut in the middle", Bytes(wire.begin(), wire.begin() + static_cast<long>(half)), Expect::kNoReply},
-      {"a wrong tail", Join({Bytes(wire.begin(), wire.end() - 1), {0x54}}), Expect::kNoReply},
+      {"silence", {}, Expect::kNoReply, Is(Outcome::kNoReply)},
+      {"noise only", Noise(40, 1), Expect::kNoReply, Is(Outcome::kNoReply)},
+      {"noise, then the reply", Join({Noise(25, 2), wire}), Expect::kSucceeds, Is(Outcome::kSuccess)},
+      {"cut before the tail", Bytes(wire.begin(), wire.end() - 1), Expect::kNoReply,
+       AfterTheFrame(entry, Is(Outcome::kCutOff))},
+      {"cut in the middle", Bytes(wire.begin(), wire.begin() + static_cast<long>(half)), Expect::kNoReply,
+       AfterTheFrame(entry, Is(Outcome::kCutOff))},
+      {"a wrong tail", Join({Bytes(wire.begin(), wire.end() - 1), {0x54}}), Expect::kNoReply,
+       AfterTheFrame(entry, Is(Outcome::kWrongTail))},
       {"a head inside the body", Join({Bytes(wire.begin(), wire.begin() + 4), {0xAA}, Bytes(wire.begin() + 4, wire.end())}),
-       Expect::kNoReply},
+       Expect::kNoReply, AfterTheFrame(entry, Is(HeadAtFour(wire)))},
       {"an escape before an ordinary byte",
-       Join({Bytes(wire.begin(), wire.begin() + 3), {0xFF, 0x00}, Bytes(wire.begin() + 3, wire.end())}), Expect::kNoReply},
+       Join({Bytes(wire.begin(), wire.begin() + 3), {0xFF, 0x00}, Bytes(wire.begin() + 3, wire.end())}), Expect::kNoReply,
+       AfterTheFrame(entry, Is(Outcome::kBadEscape))},
       {"a reply to another command", WireWithCode(entry, crc, static_cast<uint8_t>(entry.goodReply(crc).code ^ 0x40)),
-       WrongCodeExpect(entry)},
+       WrongCodeExpect(entry), wrongCode},
       {"another command's reply, then the reply", Join({WireWithCode(entry, crc, static_cast<uint8_t>(entry.goodReply(crc).code ^ 0x40)), wire}),
-       entry.receives > 1 ? Expect::kSucceeds : WrongCodeExpect(entry)},
-      {"the other mode", OtherModeWire(entry, crc), entry.acceptsEitherMode ? Expect::kSucceeds : WrongCodeExpect(entry)},
-      {"hangs up mid-frame", Bytes(wire.begin(), wire.begin() + static_cast<long>(half)), Expect::kNoReply, 0,
-       static_cast<int>(half) + 1},
+       entry.receives > 1 ? Expect::kSucceeds : WrongCodeExpect(entry),
+       entry.receives > 1 ? Is(Outcome::kSuccess) : OtherCommand(InMode(otherCode, crc))},
+      {"the other mode", OtherModeWire(entry, crc), entry.acceptsEitherMode ? Expect::kSucceeds : WrongCodeExpect(entry),
+       otherMode},
+      {"hangs up mid-frame", Bytes(wire.begin(), wire.begin() + static_cast<long>(half)), Expect::kNoReply,
+       AfterTheFrame(entry, Is(Outcome::kCutOff)), 0, static_cast<int>(half) + 1},
   };
   // A port whose device went away fails every write; receive-only exports would hunt on it until the
   // clock runs on, which the fake's does not.
-  if (!entry.receiveOnly) cases.push_back({"device gone before the call", wire, Expect::kNoReply, 0, 0, true});
+  if (!entry.receiveOnly) {
+    cases.push_back({"device gone before the call", wire, Expect::kNoReply, Is(Outcome::kPortGone), 0, 0, true});
+  }
   return cases;
+}
+
+// Read at the other form's positions, the code is a length byte or the status: another command's reply,
+// unless that byte happens to be the code.
+Named ReadInTheOtherForm(const ExportEntry& entry, const Bytes& frame, size_t codePosition, bool crc) {
+  if (entry.readsEitherLengthForm) return Is(Outcome::kSuccess);
+  const ReplyShape shape = entry.goodReply(crc);
+  const uint8_t seen = frame[codePosition + (shape.antenna ? 2 : 0)];
+  if (seen == InMode(shape.code, crc)) return JudgedByItsDataOrSilence(entry);
+  return AfterTheFrame(entry, OtherCommand(seen));
 }
 
 std::vector<HostileCase> LengthCases(const ExportEntry& entry, bool crc) {
   const Bytes frame = GoodFrame(entry, crc);
   const bool longGood = (frame[1] & 0x80) != 0;
+  const bool readAsReceived = entry.readsEitherLengthForm && entry.shortDataFails;
+  // A length below the header's never ends the body: the tail arrives inside it.
   std::vector<HostileCase> cases = {
-      {"length byte 0", Patched(frame, 1, 0x00), Expect::kNoReply},
-      {"length byte 1", Patched(frame, 1, 0x01), Expect::kNoReply},
-      {"N of 2047", OversizedFrame(entry, crc, 0x8F, 0x7F), Expect::kNoReply},
-      {"N of 16383", OversizedFrame(entry, crc, 0xFF, 0xFF), Expect::kNoReply},
+      {"length byte 0", Patched(frame, 1, 0x00), Expect::kNoReply, AfterTheFrame(entry, Is(Outcome::kUnescapedHeadOrTail))},
+      {"length byte 1", Patched(frame, 1, 0x01), Expect::kNoReply, AfterTheFrame(entry, Is(Outcome::kUnescapedHeadOrTail))},
+      {"N of 2047", OversizedFrame(entry, crc, 0x8F, 0x7F), Expect::kNoReply, AfterTheFrame(entry, Is(Outcome::kTooLong))},
+      {"N of 16383", OversizedFrame(entry, crc, 0xFF, 0xFF), Expect::kNoReply, AfterTheFrame(entry, Is(Outcome::kTooLong))},
       // Read as received it is an ordinary long reply with extra data, which only an export that copies
       // whatever data arrived may find too long.
       {"a two-byte length ending in the code", AliasedLengthForm(entry, crc),
-       entry.readsEitherLengthForm && entry.shortDataFails ? Expect::kSucceeds : Expect::kEither},
+       readAsReceived ? Expect::kSucceeds : Expect::kEither,
+       readAsReceived ? Is(Outcome::kSuccess) : JudgedByItsDataOrSilence(entry)},
   };
   const Bytes largest = LargestFrame(entry, crc);
-  if (!largest.empty()) cases.push_back({"the largest frame, padded", largest, Expect::kEither});
+  if (!largest.empty()) {
+    cases.push_back({"the largest frame, padded", largest, Expect::kEither, JudgedByItsDataOrSilence(entry)});
+  }
   // The same payload in the other length form: read as received, or refused by fixed positions; the
   // register read expects the form its count gives and takes any other as no usable reply.
   ReplyShape shape = entry.goodReply(crc);
   const Expect fixedForm = shape.code == 0x30 ? Expect::kNoReply : Expect::kRefused;
   if (!longGood) {
     shape.twoByteForm = true;
-    cases.push_back({"the two-byte length form", StuffedFrame(ShapeFrame(shape, crc)),
-                     entry.readsEitherLengthForm ? Expect::kSucceeds : fixedForm});
+    const Bytes longForm = ShapeFrame(shape, crc);
+    cases.push_back({"the two-byte length form", StuffedFrame(longForm),
+                     entry.readsEitherLengthForm ? Expect::kSucceeds : fixedForm,
+                     ReadInTheOtherForm(entry, longForm, 2, crc)});
   } else if (shape.twoByteForm) {
     shape.twoByteForm = false;
     const Bytes shortForm = ShapeFrame(shape, crc);
     if ((shortForm[1] & 0x80) == 0) {
       cases.push_back({"the one-byte length form", StuffedFrame(shortForm),
-                       entry.readsEitherLengthForm ? Expect::kSucceeds : fixedForm});
+                       entry.readsEitherLengthForm ? Expect::kSucceeds : fixedForm,
+                       ReadInTheOtherForm(entry, shortForm, 3, crc)});
     }
   }
   return cases;
@@ -225,15 +310,19 @@ std::vector<HostileCase> IntegrityCases(const ExportEntry& entry, bool crc) {
   const Bytes frame = GoodFrame(entry, crc);
   const size_t crcLow = frame.size() - 2;
   const size_t lastData = frame.size() - 4;
-  cases.push_back({"a bad CRC", Patched(frame, crcLow, static_cast<uint8_t>(frame[crcLow] ^ 0x01)), Expect::kNoReply});
+  const Named mismatch = AfterTheFrame(entry, Is(Outcome::kCrcMismatch));
+  cases.push_back({"a bad CRC", Patched(frame, crcLow, static_cast<uint8_t>(frame[crcLow] ^ 0x01)), Expect::kNoReply,
+                   mismatch});
   cases.push_back({"a data bit flipped under the CRC", Patched(frame, lastData, static_cast<uint8_t>(frame[lastData] ^ 0x04)),
-                   Expect::kNoReply});
+                   Expect::kNoReply, mismatch});
   return cases;
 }
 
 struct Overrun {
   const char* name;
   Bytes payload;
+  // Most such replies lack what they announce; a few are whole refusals whose counts point too far.
+  Outcome outcome = Outcome::kTooShort;
 };
 
 Bytes P(size_t count) {
@@ -286,20 +375,22 @@ std::vector<Overrun> OverrunsOf(const std::string& name) {
             {"mask length missing", {0x00, 0x01, 0x0A, 0x04, 0x00, 0x01, 0x20}},
             {"five bytes only", {0x00, 0x01, 0x0A, 0x04, 0x00, 0x01}}};
   }
-  if (name == "UhfSetPsamPowerOnOrOff") return {{"256 data bytes", Join({{0x01}, Bytes(256, 0x21)})}};
+  if (name == "UhfSetPsamPowerOnOrOff") return {{"256 data bytes", Join({{0x01}, Bytes(256, 0x21)}), Outcome::kTooLong}};
   if (name == "UhfSetSAM") {
     return {{"status word missing", Join({{0x00}, P(4)})}, {"response cut", Join({{0x00}, P(2)})},
-            {"refusal without its response", {0x81, 0x01}}};
+            {"refusal without its response", {0x81, 0x01}, Outcome::kRefused}};
   }
-  if (name == "UhfGetInfoSAMtoSRA" || name == "UhfGetInfoSAMtoSRB") return {{"refusal without its status word", {0x81}}};
+  if (name == "UhfGetInfoSAMtoSRA" || name == "UhfGetInfoSAMtoSRB") {
+    return {{"refusal without its status word", {0x81}, Outcome::kRefused}};
+  }
   if (name == "UhfBlockWriteDataToSingleTag" || name == "UhfBlockWriteEPCToSingleTag" || name == "UhfWriteSRtoTagSingle") {
     return SingleTagErrorFormOverruns();
   }
   if (name == "UhfBlockWriteDataByEPC" || name == "UhfBlockWriteEPCByEPC") {
     // The count the reader reports is laid over the record from the caller's data: a count beyond the
     // words sent must not read past them.
-    return {{"written count above the words sent", {0x81, 0x0B, 0xFF}},
-            {"second form, written count above the words sent", {0x82, 0xFF}},
+    return {{"written count above the words sent", {0x81, 0x0B, 0xFF}, Outcome::kRefused},
+            {"second form, written count above the words sent", {0x82, 0xFF}, Outcome::kRefused},
             {"first error form, count missing", {0x81, 0x0B}},
             {"second error form, count missing", {0x82}}};
   }
@@ -312,24 +403,53 @@ std::vector<Overrun> OverrunsOf(const std::string& name) {
 std::vector<HostileCase> ContentCases(const ExportEntry& entry, bool crc) {
   std::vector<HostileCase> cases;
   const Bytes good = entry.goodReply(crc).payload;
-  cases.push_back({"no status byte", WireWith(entry, crc, {}), Expect::kRefused});
+  const Named tooShort = AfterTheFrame(entry, Is(Outcome::kTooShort));
+  cases.push_back({"no status byte", WireWith(entry, crc, {}), Expect::kRefused, tooShort});
   if (good.size() > 1) {
     const Expect shortExpect = entry.shortDataFails ? Expect::kRefused : Expect::kSucceeds;
-    cases.push_back({"the last data byte missing", WireWith(entry, crc, Bytes(good.begin(), good.end() - 1)), shortExpect});
+    const Named shortNamed = entry.shortDataFails ? tooShort : Succeeds(good[0]);
+    cases.push_back({"the last data byte missing", WireWith(entry, crc, Bytes(good.begin(), good.end() - 1)), shortExpect,
+                     shortNamed});
     cases.push_back({"half the data", WireWith(entry, crc, Bytes(good.begin(), good.begin() + 1 + static_cast<long>((good.size() - 1) / 2))),
-                     shortExpect});
-    cases.push_back({"status only", WireWith(entry, crc, {good[0]}), shortExpect});
+                     shortExpect, shortNamed});
+    cases.push_back({"status only", WireWith(entry, crc, {good[0]}), shortExpect, shortNamed});
   }
   if (entry.recordAt >= 0) {
     Bytes payload = good;
     uint8_t& first = payload[1 + static_cast<size_t>(entry.recordAt)];
     first = static_cast<uint8_t>(0xF8 | (first & 0x07));
-    cases.push_back({"a record announcing 64 bytes in a short frame", WireWith(entry, crc, payload), Expect::kRefused});
+    cases.push_back({"a record announcing 64 bytes in a short frame", WireWith(entry, crc, payload), Expect::kRefused,
+                     tooShort});
   }
   for (const Overrun& overrun : OverrunsOf(entry.name)) {
-    cases.push_back({overrun.name, WireWith(entry, crc, overrun.payload), Expect::kRefused});
+    const Named named = overrun.outcome == Outcome::kRefused ? RefusedWith(overrun.payload[0]) : Is(overrun.outcome);
+    cases.push_back({overrun.name, WireWith(entry, crc, overrun.payload), Expect::kRefused, AfterTheFrame(entry, named)});
   }
   return cases;
+}
+
+// A block or SR write by EPC decodes a refusal's error form from the bytes behind the status; a status
+// alone leaves the form without them.
+bool ErrorFormWithoutItsBytes(const ExportEntry& entry, const Bytes& payload) {
+  const auto* row = quarn::link::FindCommand(entry.goodReply(false).code);
+  const uint8_t status = payload[0];
+  const bool errorForm = quarn::link::CarriesErrorCode(status) || status == 0x82;
+  return row != nullptr && row->errorCodeForm == quarn::link::ErrorCodeForm::kWriteOutcome && errorForm &&
+         payload.size() == 1;
+}
+
+Named NamedForStatus(const ExportEntry& entry, const Bytes& payload) {
+  const uint8_t status = payload[0];
+  switch (entry.statusOutcome(status)) {
+    case StatusOutcome::kFails:
+      return AfterTheFrame(entry, ErrorFormWithoutItsBytes(entry, payload) ? Is(Outcome::kTooShort) : RefusedWith(status));
+    case StatusOutcome::kSucceeds:
+    case StatusOutcome::kWritesNothing:
+      return Succeeds(status);
+    case StatusOutcome::kDependsOnData:
+      return JudgedByItsData(entry);
+  }
+  return JudgedByItsData(entry);
 }
 
 std::vector<HostileCase> StatusCases(const ExportEntry& entry, bool crc) {
@@ -339,7 +459,8 @@ std::vector<HostileCase> StatusCases(const ExportEntry& entry, bool crc) {
     payload[0] = status;
     char name[32];
     std::snprintf(name, sizeof(name), "status 0x%02X", status);
-    cases.push_back({name, WireWith(entry, crc, payload), FromStatus(entry.statusOutcome(status))});
+    cases.push_back({name, WireWith(entry, crc, payload), FromStatus(entry.statusOutcome(status)),
+                     NamedForStatus(entry, payload)});
   }
   return cases;
 }
@@ -352,10 +473,12 @@ std::vector<HostileCase> TimingCases(const ExportEntry& entry, bool crc) {
   const uint32_t slowGap = limit / 4 + 1;
   const uint32_t noiseGap = limit / 100 + 1;
   return {
-      {"the reply trickling in past the limit", wire, antenna ? Expect::kNoReply : Expect::kSucceeds, slowGap},
-      {"noise for longer than the limit", Noise(120 * static_cast<size_t>(entry.receives), 3), Expect::kNoReply, noiseGap},
+      {"the reply trickling in past the limit", wire, antenna ? Expect::kNoReply : Expect::kSucceeds,
+       antenna ? Is(Outcome::kCutOff) : Is(Outcome::kSuccess), slowGap},
+      {"noise for longer than the limit", Noise(120 * static_cast<size_t>(entry.receives), 3), Expect::kNoReply,
+       Is(Outcome::kNoReply), noiseGap},
       {"noise, then the reply after the limit", Join({Noise(110, 4), wire}), entry.receives > 1 ? Expect::kEither : Expect::kNoReply,
-       noiseGap},
+       entry.receives > 1 ? Is(Outcome::kNoReply).Or(Outcome::kSuccess) : Is(Outcome::kNoReply), noiseGap},
   };
 }
 
@@ -369,10 +492,15 @@ const NamedFamily kFamilies[] = {{"Framing", FramingCases},   {"Lengths", Length
 
 // --- running one case ---
 
-struct Outcome {
-  int result;
-  uint32_t elapsedMs;
-};
+// The export and its family write the same bytes to every out-parameter.
+void ExpectSameOutputs(const ExportEntry& entry, const CallBuffers& exportOut, const FakePort& exportPort,
+                       const CallBuffers& familyOut, const FakePort& familyPort) {
+  EXPECT_TRUE(familyOut.GuardsIntact()) << "the family wrote past a caller buffer";
+  for (size_t i = 0; i < entry.outs.size(); ++i) {
+    EXPECT_EQ(PortlessContents(familyOut, i, familyPort), PortlessContents(exportOut, i, exportPort))
+        << entry.outs[i].name << ": the family wrote other bytes than the export";
+  }
+}
 
 void CheckBuffers(const ExportEntry& entry, const CallBuffers& out, Expect expect, int result) {
   for (size_t i = 0; i < entry.outs.size(); ++i) {
@@ -388,13 +516,35 @@ void CheckBuffers(const ExportEntry& entry, const CallBuffers& out, Expect expec
   }
 }
 
+void Prepare(FakePort& port, const ExportEntry& entry, const HostileCase& hostile) {
+  if (hostile.hangUpFirst) port.HangUp();
+  if (!hostile.wire.empty()) quarn::testing::ScriptReply(port, entry, hostile.wire, hostile.gapMs);
+  if (hostile.failReadNumber > 0) port.FailReadNumber(hostile.failReadNumber);
+}
+
+std::string Describe(const quarn::link::Result& result) {
+  char text[80];
+  std::snprintf(text, sizeof(text), "%s (status 0x%02X, code 0x%02X)", quarn::testing::OutcomeName(result.outcome),
+                result.status, result.code);
+  return text;
+}
+
+void CheckNamed(const quarn::link::Result& result, const Named& named) {
+  EXPECT_TRUE(named.Allows(result.outcome)) << "the family names " << Describe(result);
+  const bool replyTold = result.outcome == Outcome::kSuccess || result.outcome == Outcome::kRefused;
+  if (named.status && replyTold) {
+    EXPECT_EQ(result.status, *named.status) << Describe(result);
+  }
+  if (named.code && result.outcome == Outcome::kOtherCommand) {
+    EXPECT_EQ(result.code, *named.code) << Describe(result);
+  }
+}
+
 void RunCase(const ExportEntry& entry, const HostileCase& hostile, bool crc) {
   SCOPED_TRACE(hostile.name + (crc ? " (CRC mode)" : " (plain mode)"));
   ++cases_tried;
   FakePort port;
-  if (hostile.hangUpFirst) port.HangUp();
-  if (!hostile.wire.empty()) quarn::testing::ScriptReply(port, entry, hostile.wire, hostile.gapMs);
-  if (hostile.failReadNumber > 0) port.FailReadNumber(hostile.failReadNumber);
+  Prepare(port, entry, hostile);
   CallBuffers out(entry.outs);
   const uint32_t start = port.now();
   const int result = entry.call(port, out, crc ? 1 : 0);
@@ -416,6 +566,18 @@ void RunCase(const ExportEntry& entry, const HostileCase& hostile, bool crc) {
       break;
   }
   CheckBuffers(entry, out, hostile.expect, result);
+
+  // The command family on a port scripted alike: the outcome behind the 1 or 0, the same outputs.
+  FakePort familyPort;
+  Prepare(familyPort, entry, hostile);
+  CallBuffers familyOut(entry.outs);
+  const uint32_t familyStart = familyPort.now();
+  const quarn::link::Result named = entry.family(familyPort, familyOut, crc ? 1 : 0);
+  EXPECT_EQ(result, named.ok() ? 1 : 0) << "the export's result is not its family's: " << Describe(named);
+  ExpectSameOutputs(entry, out, port, familyOut, familyPort);
+  EXPECT_EQ(familyPort.now() - familyStart, elapsed) << "the family took another time";
+  EXPECT_EQ(familyPort.written(), port.written()) << "the family sent other bytes";
+  CheckNamed(named, hostile.named);
 }
 
 std::vector<std::string> EntryNames() {
@@ -457,6 +619,7 @@ struct GoodRun {
   int result;
   std::vector<Bytes> outs;
   size_t commands;
+  quarn::link::Result named;  // what the family said of the same reply
 };
 
 GoodRun RunWith(const ExportEntry& entry, const Bytes& wire, bool crc) {
@@ -465,8 +628,15 @@ GoodRun RunWith(const ExportEntry& entry, const Bytes& wire, bool crc) {
   CallBuffers out(entry.outs);
   const int result = entry.call(port, out, crc ? 1 : 0);
   EXPECT_TRUE(out.GuardsIntact());
-  GoodRun run{result, {}, port.commands().size()};
+  GoodRun run{result, {}, port.commands().size(), {}};
   for (size_t i = 0; i < out.count(); ++i) run.outs.push_back(out.Contents(i));
+  FakePort familyPort;
+  quarn::testing::ScriptReply(familyPort, entry, wire);
+  CallBuffers familyOut(entry.outs);
+  run.named = entry.family(familyPort, familyOut, crc ? 1 : 0);
+  EXPECT_EQ(result, run.named.ok() ? 1 : 0) << "the export's result is not its family's: " << Describe(run.named);
+  ExpectSameOutputs(entry, out, port, familyOut, familyPort);
+  EXPECT_EQ(familyPort.commands(), port.commands()) << "the family sent other commands";
   return run;
 }
 
@@ -477,6 +647,7 @@ TEST_P(GoodReply, SucceedsInEitherFormItPromises) {
     SCOPED_TRACE(crc ? "CRC mode" : "plain mode");
     const GoodRun good = RunWith(*entry, GoodWire(*entry, crc), crc);
     EXPECT_EQ(good.result, 1);
+    CheckNamed(good.named, Succeeds(entry->goodReply(crc).payload[0]));
     EXPECT_EQ(good.commands, entry->receiveOnly ? 0u : 1u);
     ReplyShape shape = entry->goodReply(crc);
     if (entry->readsEitherLengthForm && !shape.twoByteForm && (ShapeFrame(shape, crc)[1] & 0x80) == 0) {
