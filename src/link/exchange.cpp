@@ -97,6 +97,13 @@ std::optional<uint8_t> RefusingStatus(const Result& result, const ReceivedFrame&
   return reply.View(layout).Status();
 }
 
+bool IsStreamFrameCode(uint8_t code) {
+  for (const CommandSpec* row : commands::kAllCommands) {
+    if (row->receiveOnly && EchoMatches(*row, code, row->code)) return true;
+  }
+  return false;
+}
+
 Result ReceiveStreamFrame(PortHandle port, const CommandSpec& spec, ReceivedFrame& reply) {
   const Result received = reply.Receive(port, spec);
   if (!received) return received;

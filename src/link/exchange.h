@@ -63,6 +63,10 @@ Result Exchange(PortHandle port, CommandFrame& command);
 std::optional<uint8_t> RefusingStatus(const Result& result, const ReceivedFrame& reply,
                                       ReplyLayout layout = ReplyLayout::kOneByteForm);
 
+// Whether a frame with this echoed code belongs to one of the streams (tag reports, data frames, filter
+// reports) rather than answering a command.
+bool IsStreamFrameCode(uint8_t code);
+
 // Takes the next frame of a running stream without sending, and checks it against the stream's row.
 Result ReceiveStreamFrame(PortHandle port, const CommandSpec& spec, ReceivedFrame& reply);
 

@@ -180,11 +180,9 @@ TEST(ReaderOutcomes, AReplyWithoutTheBytesACallCopiesIsTooShort) { ExpectCases(S
 
 TEST(ReaderOutcomes, RefusalsCarryTheStatusAndTheRegisterCode) { ExpectCases(StatusCases()); }
 
-TEST(ReaderOutcomes, TheStopReportsWhatItsLastReceiveMet) { ExpectCases(StopCases()); }
+TEST(ReaderOutcomes, TheStopReportsItsFirstUnexpectedFrameElseWhatItsLastReceiveMet) { ExpectCases(StopCases()); }
 
 TEST(ReaderOutcomes, ARefusedStopIsReportedAsRefused) {
-  GTEST_SKIP() << "fault in src/reader/stop_operation.cpp: a refused stop followed by silence is reported as "
-                  "kNoReply, the silence of the later receives hiding the refusal";
   const FamilyCall stop = Find("StopOperation");
   for (bool crc : {false, true}) {
     ExpectCase({"a refusal, then silence", stop, {testing::WireReply(crc ? 0x92 : 0x12, {0x80})}, crc,

@@ -189,10 +189,6 @@ Expect FromStatus(StatusOutcome outcome) {
 // The code a reply carries in a mode.
 uint8_t InMode(uint8_t code, bool crc) { return static_cast<uint8_t>(crc ? code | kCrcBit : code & ~kCrcBit); }
 
-// The stop listens up to five times and names what its last receive met: after a frame that failed its
-// receive or its checks, the silence behind it.
-Named AfterTheFrame(const ExportEntry& entry, Named named) { return entry.receives > 1 ? Is(Outcome::kNoReply) : named; }
-
 // What a well-formed frame may come to when its data decide: never a fault of the line or the frame.
 Named JudgedByItsData(const ExportEntry& entry) {
   Named named = Is(Outcome::kSuccess).Or(Outcome::kRefused).Or(Outcome::kTooShort).Or(Outcome::kOtherCommand);
@@ -217,23 +213,23 @@ std::vector<HostileCase> FramingCases(const ExportEntry& entry, bool crc) {
   const size_t half = wire.size() / 2;
   const uint8_t code = entry.goodReply(crc).code;
   const uint8_t otherCode = static_cast<uint8_t>(code ^ 0x40);
-  const Named wrongCode = AfterTheFrame(entry, OtherCommand(InMode(otherCode, crc)));
-  const Named otherMode = entry.acceptsEitherMode ? Is(Outcome::kSuccess) : AfterTheFrame(entry, OtherCommand(InMode(code, !crc)));
+  const Named wrongCode = OtherCommand(InMode(otherCode, crc));
+  const Named otherMode = entry.acceptsEitherMode ? Is(Outcome::kSuccess) : OtherCommand(InMode(code, !crc));
   std::vector<HostileCase> cases = {
       {"silence", {}, Expect::kNoReply, Is(Outcome::kNoReply)},
       {"noise only", Noise(40, 1), Expect::kNoReply, Is(Outcome::kNoReply)},
       {"noise, then the reply", Join({Noise(25, 2), wire}), Expect::kSucceeds, Is(Outcome::kSuccess)},
       {"cut before the tail", Bytes(wire.begin(), wire.end() - 1), Expect::kNoReply,
-       AfterTheFrame(entry, Is(Outcome::kCutOff))},
+       Is(Outcome::kCutOff)},
       {"cut in the middle", Bytes(wire.begin(), wire.begin() + static_cast<long>(half)), Expect::kNoReply,
-       AfterTheFrame(entry, Is(Outcome::kCutOff))},
+       Is(Outcome::kCutOff)},
       {"a wrong tail", Join({Bytes(wire.begin(), wire.end() - 1), {0x54}}), Expect::kNoReply,
-       AfterTheFrame(entry, Is(Outcome::kWrongTail))},
+       Is(Outcome::kWrongTail)},
       {"a head inside the body", Join({Bytes(wire.begin(), wire.begin() + 4), {0xAA}, Bytes(wire.begin() + 4, wire.end())}),
-       Expect::kNoReply, AfterTheFrame(entry, Is(HeadAtFour(wire)))},
+       Expect::kNoReply, Is(HeadAtFour(wire))},
       {"an escape before an ordinary byte",
        Join({Bytes(wire.begin(), wire.begin() + 3), {0xFF, 0x00}, Bytes(wire.begin() + 3, wire.end())}), Expect::kNoReply,
-       AfterTheFrame(entry, Is(Outcome::kBadEscape))},
+       Is(Outcome::kBadEscape)},
       {"a reply to another command", WireWithCode(entry, crc, static_cast<uint8_t>(entry.goodReply(crc).code ^ 0x40)),
        WrongCodeExpect(entry), wrongCode},
       {"another command's reply, then the reply", Join({WireWithCode(entry, crc, static_cast<uint8_t>(entry.goodReply(crc).code ^ 0x40)), wire}),
@@ -242,7 +238,7 @@ std::vector<HostileCase> FramingCases(const ExportEntry& entry, bool crc) {
       {"the other mode", OtherModeWire(entry, crc), entry.acceptsEitherMode ? Expect::kSucceeds : WrongCodeExpect(entry),
        otherMode},
       {"hangs up mid-frame", Bytes(wire.begin(), wire.begin() + static_cast<long>(half)), Expect::kNoReply,
-       AfterTheFrame(entry, Is(Outcome::kCutOff)), 0, static_cast<int>(half) + 1},
+       Is(Outcome::kCutOff), 0, static_cast<int>(half) + 1},
   };
   // A port whose device went away fails every write; receive-only exports would hunt on it until the
   // clock runs on, which the fake's does not.
@@ -259,7 +255,7 @@ Named ReadInTheOtherForm(const ExportEntry& entry, const Bytes& frame, size_t co
   const ReplyShape shape = entry.goodReply(crc);
   const uint8_t seen = frame[codePosition + (shape.antenna ? 2 : 0)];
   if (seen == InMode(shape.code, crc)) return JudgedByItsDataOrSilence(entry);
-  return AfterTheFrame(entry, OtherCommand(seen));
+  return OtherCommand(seen);
 }
 
 std::vector<HostileCase> LengthCases(const ExportEntry& entry, bool crc) {
@@ -268,10 +264,10 @@ std::vector<HostileCase> LengthCases(const ExportEntry& entry, bool crc) {
   const bool readAsReceived = entry.readsEitherLengthForm && entry.shortDataFails;
   // A length below the header's never ends the body: the tail arrives inside it.
   std::vector<HostileCase> cases = {
-      {"length byte 0", Patched(frame, 1, 0x00), Expect::kNoReply, AfterTheFrame(entry, Is(Outcome::kUnescapedHeadOrTail))},
-      {"length byte 1", Patched(frame, 1, 0x01), Expect::kNoReply, AfterTheFrame(entry, Is(Outcome::kUnescapedHeadOrTail))},
-      {"N of 2047", OversizedFrame(entry, crc, 0x8F, 0x7F), Expect::kNoReply, AfterTheFrame(entry, Is(Outcome::kTooLong))},
-      {"N of 16383", OversizedFrame(entry, crc, 0xFF, 0xFF), Expect::kNoReply, AfterTheFrame(entry, Is(Outcome::kTooLong))},
+      {"length byte 0", Patched(frame, 1, 0x00), Expect::kNoReply, Is(Outcome::kUnescapedHeadOrTail)},
+      {"length byte 1", Patched(frame, 1, 0x01), Expect::kNoReply, Is(Outcome::kUnescapedHeadOrTail)},
+      {"N of 2047", OversizedFrame(entry, crc, 0x8F, 0x7F), Expect::kNoReply, Is(Outcome::kTooLong)},
+      {"N of 16383", OversizedFrame(entry, crc, 0xFF, 0xFF), Expect::kNoReply, Is(Outcome::kTooLong)},
       // Read as received it is an ordinary long reply with extra data, which only an export that copies
       // whatever data arrived may find too long.
       {"a two-byte length ending in the code", AliasedLengthForm(entry, crc),
@@ -310,7 +306,7 @@ std::vector<HostileCase> IntegrityCases(const ExportEntry& entry, bool crc) {
   const Bytes frame = GoodFrame(entry, crc);
   const size_t crcLow = frame.size() - 2;
   const size_t lastData = frame.size() - 4;
-  const Named mismatch = AfterTheFrame(entry, Is(Outcome::kCrcMismatch));
+  const Named mismatch = Is(Outcome::kCrcMismatch);
   cases.push_back({"a bad CRC", Patched(frame, crcLow, static_cast<uint8_t>(frame[crcLow] ^ 0x01)), Expect::kNoReply,
                    mismatch});
   cases.push_back({"a data bit flipped under the CRC", Patched(frame, lastData, static_cast<uint8_t>(frame[lastData] ^ 0x04)),
@@ -403,7 +399,7 @@ std::vector<Overrun> OverrunsOf(const std::string& name) {
 std::vector<HostileCase> ContentCases(const ExportEntry& entry, bool crc) {
   std::vector<HostileCase> cases;
   const Bytes good = entry.goodReply(crc).payload;
-  const Named tooShort = AfterTheFrame(entry, Is(Outcome::kTooShort));
+  const Named tooShort = Is(Outcome::kTooShort);
   cases.push_back({"no status byte", WireWith(entry, crc, {}), Expect::kRefused, tooShort});
   if (good.size() > 1) {
     const Expect shortExpect = entry.shortDataFails ? Expect::kRefused : Expect::kSucceeds;
@@ -423,7 +419,7 @@ std::vector<HostileCase> ContentCases(const ExportEntry& entry, bool crc) {
   }
   for (const Overrun& overrun : OverrunsOf(entry.name)) {
     const Named named = overrun.outcome == Outcome::kRefused ? RefusedWith(overrun.payload[0]) : Is(overrun.outcome);
-    cases.push_back({overrun.name, WireWith(entry, crc, overrun.payload), Expect::kRefused, AfterTheFrame(entry, named)});
+    cases.push_back({overrun.name, WireWith(entry, crc, overrun.payload), Expect::kRefused, named});
   }
   return cases;
 }
@@ -442,7 +438,7 @@ Named NamedForStatus(const ExportEntry& entry, const Bytes& payload) {
   const uint8_t status = payload[0];
   switch (entry.statusOutcome(status)) {
     case StatusOutcome::kFails:
-      return AfterTheFrame(entry, ErrorFormWithoutItsBytes(entry, payload) ? Is(Outcome::kTooShort) : RefusedWith(status));
+      return ErrorFormWithoutItsBytes(entry, payload) ? Is(Outcome::kTooShort) : RefusedWith(status);
     case StatusOutcome::kSucceeds:
     case StatusOutcome::kWritesNothing:
       return Succeeds(status);
