@@ -42,7 +42,9 @@ Bytes FrameEnvelope(bool twoByteForm, const Bytes& inner, bool withCrc) {
     const Bytes crc = ReferenceCrc(body);
     body.insert(body.end(), crc.begin(), crc.end());
   }
-  Bytes frame{0xAA};
+  Bytes frame;
+  frame.reserve(body.size() + 2);
+  frame.push_back(0xAA);
   frame.insert(frame.end(), body.begin(), body.end());
   frame.push_back(0x55);
   return frame;

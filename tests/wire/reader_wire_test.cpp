@@ -43,7 +43,9 @@ TEST_F(ReaderWire, GetsAndSetsThePowerInBothModes) {
 TEST_F(ReaderWire, ReadsRegistersFromATwoByteLengthReply) {
   Bytes registers(200);
   for (size_t i = 0; i < registers.size(); ++i) registers[i] = static_cast<uint8_t>(0xA0 + i);
-  Bytes payload{0x00};
+  Bytes payload;
+  payload.reserve(registers.size() + 1);
+  payload.push_back(0x00);
   payload.insert(payload.end(), registers.begin(), registers.end());
   peer_.ReplyInOrder({StuffedFrame(LongReplyFrame(0xB0, payload))});
   unsigned char errorCode = 0xEE;

@@ -92,7 +92,9 @@ Bytes TagRecordFor(const std::string& epcText, const std::string& pcText) {
       FailUsage("PC word " + pcText + " announces " + std::to_string(pc[0] >> 3) + " EPC words, the EPC has " +
                 std::to_string(words));
   }
-  Bytes record = pc;
+  Bytes record;
+  record.reserve(pc.size() + epc.size());
+  record.insert(record.end(), pc.begin(), pc.end());
   record.insert(record.end(), epc.begin(), epc.end());
   return record;
 }

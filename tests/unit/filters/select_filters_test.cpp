@@ -104,6 +104,7 @@ TEST(AddFilterRequest, SendsCeilOfMaskBitsOverEightMaskBytesThenTruncate) {
     UhfAddFilter(port.handle(), &record, &errorCode, 0);
     Bytes expected{0xAA, static_cast<uint8_t>(10 + c.maskBytes), 0x38, 0x01, 0x0A, 0x04, 0x00, 0x01, 0x20,
                    c.maskBitLength};
+    expected.reserve(expected.size() + c.maskBytes + 2);
     expected.insert(expected.end(), record.mask, record.mask + c.maskBytes);
     expected.insert(expected.end(), {0x5A, 0x55});
     EXPECT_EQ(port.lastCommand(), expected) << int{c.maskBitLength};

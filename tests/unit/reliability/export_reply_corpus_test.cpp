@@ -41,7 +41,10 @@ std::string FileName(const std::string& name) {
 }
 
 Bytes SeedBytes(size_t index, bool crc, const Bytes& wire) {
-  Bytes bytes{static_cast<uint8_t>(index), static_cast<uint8_t>(crc ? 0x80 : 0x00)};
+  Bytes bytes;
+  bytes.reserve(wire.size() + 2);
+  bytes.push_back(static_cast<uint8_t>(index));
+  bytes.push_back(static_cast<uint8_t>(crc ? 0x80 : 0x00));
   bytes.insert(bytes.end(), wire.begin(), wire.end());
   return bytes;
 }
