@@ -24,7 +24,7 @@ for arch in i686 x86_64; do
   # Configured as the Windows ring configures these folders, so both use one build.
   cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-$arch-w64-mingw32.cmake" \
     -DCMAKE_BUILD_TYPE=Release >"$build.configure.log"
-  cmake --build "$build" -j "$jobs" --target Quarn_API
+  cmake --build "$build" -j "$jobs" --target Quarn_API quarn_cpp
   cmake --install "$build" --prefix "$stage/$arch" --strip >/dev/null
 done
 
