@@ -66,8 +66,8 @@ void CheckThrowingForm(const OpenFailureCase& c, Report& report) {
     report.Check(false, "Reader(%s) opened; expected quarn::Error", c.what);
   } catch (const Error& error) {
     const std::string what = error.what();
-    report.Check(error.errc() == c.errc && error.code() == c.generic && Contains(what, error.code().message().c_str()) &&
-                     Contains(what, error.detail().reason),
+    report.Check(error.errc() == c.errc && error.code() == c.generic &&
+                     Contains(what, error.code().message().c_str()) && Contains(what, error.detail().reason),
                  "Reader(%s) threw \"%s\"; expected \"%s\" with its reason", c.what, what.c_str(),
                  make_error_code(c.errc).message().c_str());
   }
@@ -126,7 +126,9 @@ void CheckSecondReader(Reader& reader, const char* portName, Report& report) {
   second.Open(portName, Baud::k115200, ec);
   report.Check(!ec || ec == Errc::kBusy, "a second Open(%s) while a Reader holds it: %s; expected kBusy, or open",
                portName, second.lastError().Describe().c_str());
-  if (!ec) report.Note("a second Open(%s) while a Reader holds it: opened (wine keeps no share mode on a serial device)", portName);
+  if (!ec)
+    report.Note("a second Open(%s) while a Reader holds it: opened (wine keeps no share mode on a serial device)",
+                portName);
   second.Close();
   const uint8_t power = reader.GetPower(ec);
   report.Check(!ec, "GetPower on the first Reader after the second closed: %s (power %u); expected an answer",

@@ -24,7 +24,7 @@ Bytes RegisterPattern(const Reader& reader) {
 constexpr uint16_t kRegisterAddress = 0x040;
 constexpr uint16_t kLastRegister = 0x1FF;
 constexpr uint8_t kRefusedStatus = 0x01;
-constexpr uint8_t kAllAntennas = 0x0F;   // the virtual reader's four antennas, all connected
+constexpr uint8_t kAllAntennas = 0x0F;  // the virtual reader's four antennas, all connected
 constexpr uint8_t kNoSuchAntenna = 9;
 
 void CheckIdentity(Reader& reader, Report& report) {

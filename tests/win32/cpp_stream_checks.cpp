@@ -40,10 +40,11 @@ void CheckBreak(Reader& reader, Report& report) {
     }
     if (++seen == kReportsBeforeBreak) break;
   }
-  report.Check(seen == kReportsBeforeBreak && known == kReportsBeforeBreak / 2 && other.has_value(),
-               "Inventory %s, range-for left by break: %zu reports, %zu of the known tag, the other tag %s; expected %zu, "
-               "half, seen",
-               ModeName(reader), seen, known, other ? other->hex().c_str() : "not seen", kReportsBeforeBreak);
+  report.Check(
+      seen == kReportsBeforeBreak && known == kReportsBeforeBreak / 2 && other.has_value(),
+      "Inventory %s, range-for left by break: %zu reports, %zu of the known tag, the other tag %s; expected %zu, "
+      "half, seen",
+      ModeName(reader), seen, known, other ? other->hex().c_str() : "not seen", kReportsBeforeBreak);
   CheckAnswersAfter(reader, "a break out of an inventory", report);
   if (!other) return;
   // The other tag answers to the record it was reported with, with a generated TID.
@@ -183,8 +184,8 @@ void CheckFirmwareUpdate(const char* portName, Report& report) {
                  "UpdateFirmware(%s) of %zu bytes: progress reached %zu of %zu", portName, image.size(), lastSent,
                  progressTotal);
     const Version version = updated.GetVersion();
-    report.Check(version.hex() == "515302030001 190C01", "GetVersion after the update: %s; expected 515302030001 190C01",
-                 version.hex().c_str());
+    report.Check(version.hex() == "515302030001 190C01",
+                 "GetVersion after the update: %s; expected 515302030001 190C01", version.hex().c_str());
   });
 }
 

@@ -59,19 +59,21 @@ const ReadCase kReadCases[] = {
      "22 55 FF 33"},
     {"past the end of user memory", field::kKnownRecord, MemoryBank::kUser, field::kKnownUserWords - 2, 4,
      field::kAccessPassword, field::kMemoryOverrun, ""},
-    {"a wrong access password", field::kKnownRecord, MemoryBank::kUser, 0, 2, "87 65 43 21", field::kWrongPassword,
+    {"a wrong access password", field::kKnownRecord, MemoryBank::kUser, 0, 2, "87 65 43 21", field::kWrongPassword, ""},
+    {"a record no tag has", field::kAbsentRecord, MemoryBank::kTid, 0, 2, field::kAccessPassword, field::kNoMatchingTag,
      ""},
-    {"a record no tag has", field::kAbsentRecord, MemoryBank::kTid, 0, 2, field::kAccessPassword,
-     field::kNoMatchingTag, ""},
 };
 
 void CheckReads(Reader& reader, Report& report) {
   for (const ReadCase& c : kReadCases) {
     std::error_code ec;
-    const Bytes data = reader.ReadData(TagRecord::FromHex(c.record), c.bank, c.start, c.wordCount, PasswordOf(c.password), ec);
+    const Bytes data =
+        reader.ReadData(TagRecord::FromHex(c.record), c.bank, c.start, c.wordCount, PasswordOf(c.password), ec);
     report.Check(Ended(reader, ec, c.errorCode) && data == Hex(c.data),
-                 "ReadData %s, %s: %s, data %s; expected reader error code %d (-1: success), data %s", ModeName(reader),
-                 c.what, Outcome(reader).c_str(), HexOf(data).c_str(), c.errorCode, c.data);
+                 "ReadData %s, %s: %s, data %s; expected %s%s, data %s", ModeName(reader), c.what,
+                 Outcome(reader).c_str(), HexOf(data).c_str(),
+                 c.errorCode == kSuccess ? "success" : "refused with reader error code 0x",
+                 c.errorCode == kSuccess ? "" : ToHex(Bytes{static_cast<uint8_t>(c.errorCode)}).c_str(), c.data);
   }
   std::array<uint8_t, 16> into{};
   const size_t copied = reader.ReadDataInto(Known(), MemoryBank::kTid, 0, 6, Access(), into);
@@ -112,8 +114,9 @@ void CheckBlockWrites(Reader& reader, Report& report) {
   for (size_t i = 0; i < words.size(); ++i) words[i] = static_cast<uint8_t>(0xA0 + i + start);
   const WriteOutcome whole = reader.BlockWriteData(Known(), MemoryBank::kUser, start, words, Access());
   const Bytes back = reader.ReadData(Known(), MemoryBank::kUser, start, 40, Access());
-  report.Check(whole.written() && back == words, "BlockWriteData %s of 40 words at user word %u: status 0x%02X, read back %s",
-               ModeName(reader), static_cast<unsigned>(start), static_cast<unsigned>(whole.status), HexOf(back).c_str());
+  report.Check(whole.written() && back == words,
+               "BlockWriteData %s of 40 words at user word %u: status 0x%02X, read back %s", ModeName(reader),
+               static_cast<unsigned>(start), static_cast<unsigned>(whole.status), HexOf(back).c_str());
 
   // Two of four words fit before the end of user memory: the tag stops there with memory overrun.
   std::error_code ec;
@@ -151,14 +154,16 @@ void CheckLock(Reader& reader, Report& report) {
                "WriteData %s to locked user memory without the password: %s; expected refused, memory locked",
                ModeName(reader), Outcome(reader).c_str());
   report.Check(WriteWord(reader, "60 0D", Access(), kSuccess),
-               "WriteData %s to locked user memory with the access password: %s", ModeName(reader), Outcome(reader).c_str());
+               "WriteData %s to locked user memory with the access password: %s", ModeName(reader),
+               Outcome(reader).c_str());
   std::error_code ec;
   reader.Lock(Known(), UserMemory(LockAction::kUnlock), PasswordOf("87 65 43 21"), ec);
   report.Check(Ended(reader, ec, field::kWrongPassword), "Lock %s with a wrong password: %s; expected refused, 0x13",
                ModeName(reader), Outcome(reader).c_str());
   reader.Lock(Known(), UserMemory(LockAction::kUnlock), Access());
   report.Check(WriteWord(reader, "F0 0D", Password(), kSuccess),
-               "WriteData %s to unlocked user memory without the password: %s", ModeName(reader), Outcome(reader).c_str());
+               "WriteData %s to unlocked user memory without the password: %s", ModeName(reader),
+               Outcome(reader).c_str());
   reader.EraseData(Known(), MemoryBank::kUser, kLockedWord, 1, Access());
   const Bytes erased = reader.ReadData(Known(), MemoryBank::kUser, kLockedWord, 1);
   report.Check(erased == Bytes{0x00, 0x00}, "ReadData %s after EraseData: %s", ModeName(reader), HexOf(erased).c_str());
@@ -173,15 +178,17 @@ void CheckRefusalThrown(Reader& reader, Report& report) {
     report.Check(false, "WriteData %s to the locked TID passed; expected quarn::Error", ModeName(reader));
   } catch (const Error& error) {
     const std::string what = error.what();
-    report.Check(error.errc() == Errc::kRefused && error.status() == kRefusedWithErrorCode &&
-                     error.readerErrorCode() == field::kMemoryLocked && error.gen2Meaning() != nullptr &&
-                     std::strcmp(error.gen2Meaning(), "memory locked") == 0 &&
-                     std::strcmp(error.detail().command, "WriteData") == 0 &&
-                     what == "WriteData: the reader refused the command (status 0x81, reader error code 0x04: memory locked)",
-                 "WriteData %s to the locked TID threw \"%s\"; expected kRefused, status 0x81, 0x04 memory locked",
-                 ModeName(reader), what.c_str());
-    report.Check(reader.lastError().code == error.code() && reader.lastError().readerErrorCode == error.readerErrorCode(),
-                 "lastError() %s after the thrown refusal: %s", ModeName(reader), Outcome(reader).c_str());
+    report.Check(
+        error.errc() == Errc::kRefused && error.status() == kRefusedWithErrorCode &&
+            error.readerErrorCode() == field::kMemoryLocked && error.gen2Meaning() != nullptr &&
+            std::strcmp(error.gen2Meaning(), "memory locked") == 0 &&
+            std::strcmp(error.detail().command, "WriteData") == 0 &&
+            what == "WriteData: the reader refused the command (status 0x81, reader error code 0x04: memory locked)",
+        "WriteData %s to the locked TID threw \"%s\"; expected kRefused, status 0x81, 0x04 memory locked",
+        ModeName(reader), what.c_str());
+    report.Check(
+        reader.lastError().code == error.code() && reader.lastError().readerErrorCode == error.readerErrorCode(),
+        "lastError() %s after the thrown refusal: %s", ModeName(reader), Outcome(reader).c_str());
   }
 }
 
@@ -190,11 +197,12 @@ void CheckRefusalInErrorCode(Reader& reader, Report& report) {
   std::error_code ec;
   reader.ReadData(TagRecord::FromHex(field::kAbsentRecord), MemoryBank::kTid, 0, 2, Access(), ec);
   const ErrorDetail& detail = reader.lastError();
-  report.Check(ec == Errc::kRefused && detail.status == kRefusedWithErrorCode &&
-                   detail.readerErrorCode == field::kNoMatchingTag && Gen2ErrorMeaning(field::kNoMatchingTag) == nullptr &&
-                   detail.Describe() == "ReadData: the reader refused the command (status 0x81, reader error code 0x12)",
-               "ReadData %s of a record no tag has: %s; expected kRefused, status 0x81, 0x12 without a Gen2 meaning",
-               ModeName(reader), detail.Describe().c_str());
+  report.Check(
+      ec == Errc::kRefused && detail.status == kRefusedWithErrorCode &&
+          detail.readerErrorCode == field::kNoMatchingTag && Gen2ErrorMeaning(field::kNoMatchingTag) == nullptr &&
+          detail.Describe() == "ReadData: the reader refused the command (status 0x81, reader error code 0x12)",
+      "ReadData %s of a record no tag has: %s; expected kRefused, status 0x81, 0x12 without a Gen2 meaning",
+      ModeName(reader), detail.Describe().c_str());
   const uint8_t locked = field::kMemoryLocked;
   report.Check(std::strcmp(Gen2ErrorMeaning(locked), "memory locked") == 0 && Gen2ErrorAdvice(locked)[0] != '\0',
                "Gen2ErrorMeaning and Gen2ErrorAdvice of 0x04: \"%s\", \"%s\"", Gen2ErrorMeaning(locked),

@@ -52,11 +52,12 @@ void CheckVirtualReader(const char* portName, Report& report) {
   quarn::Reader reader;
   std::error_code ec;
   reader.Open(portName, quarn::Baud::k115200, ec);
-  if (!report.Check(!ec && reader.isOpen() && reader.portName() == portName, "Open(%s): %s; expected it open",
-                    portName, reader.lastError().Describe().c_str())) {
+  if (!report.Check(!ec && reader.isOpen() && reader.portName() == portName, "Open(%s): %s; expected it open", portName,
+                    reader.lastError().Describe().c_str())) {
     return;
   }
-  Group(report, "a second Reader on " + std::string(portName), [&] { checks::CheckSecondReader(reader, portName, report); });
+  Group(report, "a second Reader on " + std::string(portName),
+        [&] { checks::CheckSecondReader(reader, portName, report); });
   for (const bool crcMode : {false, true}) {
     reader.setCrcMode(crcMode);
     const std::string mode = crcMode ? ", CRC mode" : ", plain";
