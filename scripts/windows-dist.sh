@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds Quarn_API.dll for 32- and 64-bit Windows and lays out what a Windows developer takes:
-# x86/ and x64/ each with the DLL, the mingw import library libQuarn_API.dll.a and the MSVC linker's
-# Quarn_API.lib; include/quarn_api.h; Quarn_API.def; README-windows.md. Writes the folder
-# Quarn_API-<version>-windows and its .zip into OUTPUT_DIR.
+# Cross-builds Quarn_API.dll and the C++ API's static library for 32- and 64-bit Windows and lays out
+# what a Windows developer takes: x86/ and x64/ each with the DLL, the mingw import library
+# libQuarn_API.dll.a, the MSVC linker's Quarn_API.lib and the C++ API for mingw-w64 g++,
+# libquarn_cpp.a; include/quarn_api.h and include/quarn/; Quarn_API.def; README-windows.md. Writes the
+# folder Quarn_API-<version>-windows and its .zip into OUTPUT_DIR.
 #   bash scripts/windows-dist.sh [OUTPUT_DIR]          (default build/dist)
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -36,11 +37,11 @@ mkdir -p "$package/include" "$package/x86" "$package/x64"
 for pair in i686:x86 x86_64:x64; do
   arch=${pair%%:*}
   folder=${pair##*:}
-  # Without Quarn_API.lib the package would not serve MSVC; cp fails then.
+  # Without Quarn_API.lib the package would not serve MSVC, without libquarn_cpp.a not C++; cp fails then.
   cp "$stage/$arch/bin/Quarn_API.dll" "$stage/$arch/lib/libQuarn_API.dll.a" "$stage/$arch/lib/Quarn_API.lib" \
-    "$package/$folder/"
+    "$stage/$arch/lib/libquarn_cpp.a" "$package/$folder/"
 done
-cp "$stage/i686/include/quarn_api.h" "$package/include/"
+cp -R "$stage/i686/include/quarn_api.h" "$stage/i686/include/quarn" "$package/include/"
 cp "$stage/i686/lib/Quarn_API.def" "$package/"
 sed "s/@VERSION@/$version/g" "$repo/packaging/windows/README-windows.md" >"$package/README-windows.md"
 (cd "$out" && cmake -E tar cf "$name.zip" --format=zip "$name")

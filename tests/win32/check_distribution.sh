@@ -3,11 +3,12 @@
 # for each architecture checks the DLL's export table against the .def and builds the consumer program
 # twice from the packaged header, linked only with a packaged import library: by mingw gcc with
 # libQuarn_API.dll.a, and by clang as MSVC compiles (no C runtime, no Windows SDK here) and lld-link
-# with Quarn_API.lib; and once more by a CMake project through find_package(Quarn_API) against the
-# cross-built tree installed. Each runs under wine with the DLL beside it and reports through its exit
-# status; where the host runs no 32-bit programs (tests/win32/wine_host.sh), the x86 ones are built and
-# linked only, and a line "...: not run, WHY" says so. The x86 DLL's calling conventions are checked in
-# its code on every host.
+# with Quarn_API.lib; the C++ consumer by mingw g++ from the packaged include/quarn/ and libquarn_cpp.a
+# alone; and both once more by a CMake project through find_package(Quarn_API) against the cross-built
+# tree installed. Each runs under wine with the DLL beside it and reports through its exit status;
+# where the host runs no 32-bit programs (tests/win32/wine_host.sh), the x86 ones are built and linked
+# only, and a line "...: not run, WHY" says so. The x86 DLL's calling conventions are checked in its
+# code on every host.
 # 32-bit stdcall is where this matters: the callers refer to _UhfGetPower@12, the DLL exports
 # UhfGetPower, and only the import libraries join the two.
 #   check_distribution.sh SCRATCH_DIR      (wine set up by the caller: WINEPREFIX and the rest)
@@ -67,10 +68,13 @@ zipped_files() { cmake -E tar tf "$package.zip" | grep -v '/$' | LC_ALL=C sort; 
 layout_complete() {
   local file
   for file in include/quarn_api.h Quarn_API.def README-windows.md \
-              {x86,x64}/Quarn_API.dll {x86,x64}/libQuarn_API.dll.a {x86,x64}/Quarn_API.lib; do
+              {x86,x64}/Quarn_API.dll {x86,x64}/libQuarn_API.dll.a {x86,x64}/Quarn_API.lib {x86,x64}/libquarn_cpp.a; do
     [ -f "$package/$file" ] || { echo "missing $file"; return 1; }
   done
-  diff <(listed_files) <(zipped_files)
+  # Every header of the C++ API, and nothing else there.
+  diff <(cd "$repo/include/quarn" && find . -type f | LC_ALL=C sort) \
+       <(cd "$package/include/quarn" && find . -type f | LC_ALL=C sort) &&
+    diff <(listed_files) <(zipped_files)
 }
 check "package layout and zip" layout_complete
 
@@ -100,6 +104,15 @@ mingw_consumer() {
     (cd "$run" && run_program "$folder" ./consumer-mingw.exe)
 }
 
+# The C++ API as a mingw-w64 g++ application takes it: the packaged headers and the static library
+# alone, the compiler's runtime linked statically as README-windows.md advises.
+mingw_cpp_consumer() {
+  local gxx=$1 folder=$2 run=$3
+  "$gxx" -std=c++17 -Wall -Wextra -Wpedantic -Werror -O2 -I "$package/include" -o "$run/cpp-consumer-mingw.exe" \
+    "$repo/tests/install/cpp_consumer.cpp" "$package/$folder/libquarn_cpp.a" -static &&
+    (cd "$run" && run_program "$folder" ./cpp-consumer-mingw.exe)
+}
+
 msvc_consumer() {
   local target=$1 machine=$2 exitProcess=$3 folder=$4 run=$5
   kernel32_library "$machine" "$exitProcess" "$run/kernel32.lib" &&
@@ -111,17 +124,17 @@ msvc_consumer() {
 }
 
 # A CMake project of a Windows developer: the cross-built tree installed, find_package(Quarn_API) and its
-# imported target, the program run with the installed DLL.
+# imported targets, the C program run with the installed DLL, the C++ one linked with the runtime static.
 installed_consumer() {
   local arch=$1 folder=$2 run=$3 version
   version=$(basename "$package" | sed 's/^Quarn_API-\(.*\)-windows$/\1/')
   cmake --install "$repo/build/win-$arch" --prefix "$run/prefix" &&
     cmake -S "$repo/tests/install/cmake_consumer" -B "$run/cmake-consumer" -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-$arch-w64-mingw32.cmake" -DCMAKE_PREFIX_PATH="$run/prefix" \
-      -DQUARN_EXPECTED_VERSION="$version" &&
+      -DQUARN_EXPECTED_VERSION="$version" -DQUARN_EXPECT_CPP=ON -DCMAKE_EXE_LINKER_FLAGS=-static &&
     cmake --build "$run/cmake-consumer" &&
-    cp "$run/cmake-consumer/consumer.exe" "$run/prefix/bin/" &&
-    (cd "$run/prefix/bin" && run_program "$folder" ./consumer.exe)
+    cp "$run/cmake-consumer/consumer.exe" "$run/cmake-consumer/cpp_consumer.exe" "$run/prefix/bin/" &&
+    (cd "$run/prefix/bin" && run_program "$folder" ./consumer.exe && run_program "$folder" ./cpp_consumer.exe)
 }
 
 for row in "x86 i686 i686-pc-windows-msvc i386 ExitProcess@4" \
@@ -138,7 +151,10 @@ for row in "x86 i686 i686-pc-windows-msvc i386 ExitProcess@4" \
   check "$folder C program by mingw gcc, libQuarn_API.dll.a" mingw_consumer "$arch-w64-mingw32-gcc" "$folder" "$run"
   check "$folder C program by clang as MSVC, Quarn_API.lib" msvc_consumer "$target" "$machine" "$exitProcess" \
     "$folder" "$run"
-  check "$folder C program by CMake with find_package, the installed tree" installed_consumer "$arch" "$folder" "$run"
+  check "$folder C++ program by mingw g++, libquarn_cpp.a" mingw_cpp_consumer "$arch-w64-mingw32-g++-posix" "$folder" \
+    "$run"
+  check "$folder C and C++ programs by CMake with find_package, the installed tree" installed_consumer "$arch" \
+    "$folder" "$run"
   wine_runs "$folder" || say "x86 package programs under wine (built and linked only): not run, $x86NotRun"
 done
 

@@ -2,7 +2,8 @@
 # The Windows ring: cross-builds Quarn_API.dll and the Windows test program for 32-bit and 64-bit
 # Windows, checks both export tables against the .def and the 32-bit DLL's calling conventions in its
 # code, and runs the program for both under wine with a COM port that the wine prefix maps to a
-# pseudo-terminal, the scripted peer behind it.
+# pseudo-terminal, the scripted peer behind it. Then the C++ API: its test program, linked with the
+# static quarn_cpp, against the virtual reader; the C and C++ examples; and the Windows package.
 #
 #   bash tests/win32/run_windows_ring.sh NATIVE_BUILD_DIR
 #
@@ -104,12 +105,20 @@ if [ -n "$simMissing" ]; then
 fi
 
 # ---- Cross builds and export tables ----
+# The package's folder name of an architecture, as the programs name themselves.
+folder_of() {
+  case "$1" in
+    i686) echo x86 ;;
+    *) echo x64 ;;
+  esac
+}
 objdump_for() {
   if command -v "$1-w64-mingw32-objdump" >/dev/null 2>&1; then echo "$1-w64-mingw32-objdump"; else echo objdump; fi
 }
 exampleTargets=()
 [ -f "$repo/examples/CMakeLists.txt" ] &&
-  exampleTargets=(example_inventory example_read_write example_lock_unlock example_firmware_update)
+  exampleTargets=(example_inventory example_read_write example_lock_unlock example_firmware_update
+                  example_cpp_inventory example_cpp_read_write example_cpp_lock)
 for arch in "${architectures[@]}"; do
   dir=$repo/build/win-$arch
   say "building $arch in $dir"
@@ -119,7 +128,7 @@ for arch in "${architectures[@]}"; do
     say "FAILED: configuring $arch"
     exit 1
   fi
-  if ! cmake --build "$dir" -j "$jobs" --target quarn_dll_test "${exampleTargets[@]}"; then
+  if ! cmake --build "$dir" -j "$jobs" --target quarn_dll_test quarn_cpp_test "${exampleTargets[@]}"; then
     say "FAILED: building $arch"
     exit 1
   fi
@@ -176,6 +185,10 @@ simPortName=COM7
 simLink=$WINEPREFIX/dosdevices/com7
 simOut=$wineRoot/sim.out
 simLog=$wineRoot/sim.log
+# The C++ program's held port: a plain file, on which wine keeps the share mode (tests/win32/cpp_open_checks.cpp).
+heldPortName=COM13
+heldLink=$WINEPREFIX/dosdevices/com13
+heldFile=$wineRoot/held-port
 
 stop_peer() {
   if [ -n "$peerPid" ]; then
@@ -216,7 +229,7 @@ finish() {
   stop_peer
   stop_sim
   wineserver -k >/dev/null 2>&1
-  rm -f "${links[@]}" "$simLink"
+  rm -f "${links[@]}" "$simLink" "$heldLink"
 }
 trap finish EXIT
 
@@ -282,22 +295,105 @@ for arch in "${architectures[@]}"; do
   fi
 done
 
+# Every stream the C++ program started must have been stopped by the stop command, the very next command
+# the virtual reader received after the start (LOG: its trace). One check per stream started.
+check_stream_stops() {
+  local label=$1 log=$2
+  awk -v label="$label" '
+    / -> 0x[0-9A-F]+ (StartInventory|StartInventoryWithParameter|StartReadDataFromMultiTag) / {
+      if (owed) { failed++; print "  FAIL a stream started before the last one was stopped: " $0 }
+      owed = 1; starts++; next
+    }
+    / -> / {
+      if (owed && $0 !~ / StopOperation /) { failed++; print "  FAIL not the stop after a stream start: " $0 }
+      owed = 0
+    }
+    END {
+      if (owed) { failed++; print "  FAIL the last stream was never stopped" }
+      printf "%s: %d checks, %d failed\n", label, starts, failed
+      exit failed > 0
+    }' "$log"
+}
+
+# The C++ API: the static quarn_cpp in a program of its own (tests/win32/cpp_test.cpp), against port
+# names that do not open, a held port and the virtual reader on COM7, with a fresh field.
+for arch in "${architectures[@]}"; do
+  if ! wine_runs "$arch"; then
+    leave_out "x86 C++ API under wine (the C++ test program: open failures, the virtual reader)" "$x86NotRun"
+    continue
+  fi
+  cppArguments=(--held "$heldPortName")
+  if [ -n "$sim" ]; then
+    start_sim || exit 1
+    cppArguments+=(--sim "$simPortName")
+  fi
+  : >"$heldFile"
+  ln -sfn "$heldFile" "$heldLink"
+  say "running the $arch C++ test program under wine"
+  timeout 120 "$(wine_loader "$arch")" "$repo/build/win-$arch/quarn_cpp_test.exe" "${cppArguments[@]}" 2>>"$wineLog" |
+    tr -d '\r'
+  programStatus=${PIPESTATUS[0]}
+  wineserver -k >/dev/null 2>&1
+  simStatus=0
+  stop_sim
+  stopsStatus=0
+  if [ -n "$sim" ] && ! check_stream_stops "$(folder_of "$arch")-cpp-stops" "$simLog"; then
+    stopsStatus=1
+  fi
+  if [ "$programStatus" -ne 0 ] || [ "$simStatus" -ne 0 ] || [ "$stopsStatus" -ne 0 ]; then
+    [ "$programStatus" -ne 0 ] && [ "$programStatus" -ne 1 ] && tail -20 "$wineLog"
+    [ -n "$sim" ] && tail -40 "$simLog" | sed 's/^/  quarn-sim: /'
+    failed+=("$arch C++ (program $programStatus, quarn-sim $simStatus, stops $stopsStatus)")
+  fi
+done
+
 # The example programs as built for Windows, each against a virtual reader of its own on COM7, with the
 # checks the native ring makes of their output (examples/run_against_sim.sh starts and stops the reader).
-exampleChecks=0
-exampleFailures=0
+# The C ones with the checks below, the C++ ones with their native tests' own (native_example_tests.py).
+declare -A exampleChecks=([win-examples]=0 [win-cpp-examples]=0)
+declare -A exampleFailures=([win-examples]=0 [win-cpp-examples]=0)
+# Runs one example command (GROUP, a name for the log, then the command); counts it in GROUP.
+run_example_command() {
+  local group=$1 name=$2
+  shift 2
+  exampleChecks[$group]=$((exampleChecks[$group] + 1))
+  if ! "$@" >"$wineRoot/example.log" 2>&1; then
+    exampleFailures[$group]=$((exampleFailures[$group] + 1))
+    sed 's/^/  example: /' "$wineRoot/example.log"
+    say "FAILED: $name"
+  fi
+}
 run_example() {
   local arch=$1 exe=$2 options=()
   shift 2
   while [ "$1" != "--" ]; do options+=("$1"); shift; done
   shift
-  exampleChecks=$((exampleChecks + 1))
-  if ! bash "$repo/examples/run_against_sim.sh" --sim "$sim" "${options[@]}" -- \
-         bash "$repo/tests/win32/run_on_com.sh" "$arch" @PORT@ "$simLink" "$exe" "$@" >"$wineRoot/example.log" 2>&1; then
-    exampleFailures=$((exampleFailures + 1))
-    sed 's/^/  example: /' "$wineRoot/example.log"
-    say "FAILED: $(basename "$exe") $*"
+  run_example_command win-examples "$(basename "$exe") $*" bash "$repo/examples/run_against_sim.sh" --sim "$sim" \
+    "${options[@]}" -- bash "$repo/tests/win32/run_on_com.sh" "$arch" @PORT@ "$simLink" "$exe" "$@"
+}
+# The folders of the compiler's runtime DLLs (libstdc++, libgcc, winpthread) in Windows form, for
+# WINEPATH: the C++ examples are linked as examples/CMakeLists.txt links them, against those DLLs.
+mingw_runtime_path() {
+  local arch=$1 dll folders=()
+  for dll in libstdc++-6.dll libwinpthread-1.dll; do
+    folders+=("$(wine_path "$(dirname "$("$arch-w64-mingw32-g++-posix" -print-file-name=$dll)")")")
+  done
+  (IFS=';' && echo "${folders[*]}")
+}
+# The C++ examples' native tests (examples.cpp.*), each run with the Windows build of its example.
+run_cpp_examples() {
+  local arch=$1 commands line words
+  if ! commands=$(python3 "$repo/tests/win32/native_example_tests.py" "$native" '^examples\.cpp\.' "$arch" \
+                    "$repo/build/win-$arch/examples" "$simLink"); then
+    exampleChecks[win-cpp-examples]=$((exampleChecks[win-cpp-examples] + 1))
+    exampleFailures[win-cpp-examples]=$((exampleFailures[win-cpp-examples] + 1))
+    say "FAILED: the C++ examples' native tests in $native"
+    return
   fi
+  while IFS= read -r line; do
+    eval "words=(${line#* })"
+    run_example_command win-cpp-examples "$arch ${line%% *}" "${words[@]}"
+  done <<<"$commands"
 }
 if [ -n "$sim" ] && [ ${#exampleTargets[@]} -ne 0 ]; then
   tag=E20034120000000000000001
@@ -306,7 +402,7 @@ if [ -n "$sim" ] && [ ${#exampleTargets[@]} -ne 0 ]; then
   imagePath=$(wine_path "$image")
   for arch in "${architectures[@]}"; do
     if ! wine_runs "$arch"; then
-      leave_out "x86 examples under wine" "$x86NotRun"
+      leave_out "x86 examples under wine (C and C++)" "$x86NotRun"
       continue
     fi
     say "running the $arch examples under wine against the virtual reader on $simPortName"
@@ -322,10 +418,14 @@ if [ -n "$sim" ] && [ ${#exampleTargets[@]} -ne 0 ]; then
       --expect "refused, error code 0x04, memory locked" --expect "lock payload 030C00" -- 12345678
     run_example "$arch" "$examples/firmware_update.exe" \
       --expect "^sent 2776 bytes in 3 blocks$" --expect "^version now: 515330323033$" -- "$imagePath"
+    WINEPATH+=";$(mingw_runtime_path "$arch")"
+    run_cpp_examples "$arch"
   done
   unset WINEPATH
-  echo "win-examples: $exampleChecks checks, $exampleFailures failed"
-  [ "$exampleFailures" -eq 0 ] || failed+=("examples")
+  for group in win-examples win-cpp-examples; do
+    echo "$group: ${exampleChecks[$group]} checks, ${exampleFailures[$group]} failed"
+    [ "${exampleFailures[$group]}" -eq 0 ] || failed+=("$group")
+  done
 fi
 
 # The package a Windows developer takes, linked as mingw and as MSVC link it (check_distribution.sh); its

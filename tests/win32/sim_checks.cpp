@@ -12,29 +12,27 @@
 #include "com_steps.h"
 #include "quarn_api.h"
 #include "ring_checks.h"
+#include "sim_field.h"
 
 namespace quarn::win32ring {
 
 namespace {
 
-// The known tag, as sim_field.scenario describes it.
-const char kKnownRecord[] = "30 00 E2 00 34 12 00 00 00 00 00 00 00 01";
-const char kKnownTid[] = "E2 0F F0 01 12 AA 55 FF 00 CA FE 01";
-const char kKnownUserStart[] = "11 AA 22 55 FF 33 0D 44";
-const char kAccessPassword[] = "12 34 56 78";
-// The known record with its last EPC byte changed: no tag in the field answers to it.
-const char kAbsentRecord[] = "30 00 E2 00 34 12 00 00 00 00 00 00 00 02";
-// Every TID the virtual reader generates starts so.
-const char kGeneratedTidPrefix[] = "E2 0F F0 01";
+using field::kAbsentRecord;
+using field::kAccessPassword;
+using field::kGeneratedTidPrefix;
+using field::kKnownRecord;
+using field::kKnownTid;
+using field::kKnownUserStart;
+using field::kMemoryLocked;
+using field::kNoMatchingTag;
+using field::kWrongPassword;
 
 constexpr size_t kRecordSize = 14;
 // Stream reports read per inventory: two rounds over the two tags.
 constexpr int kStreamReports = 4;
 
-// The reader's error codes the refusals below must pass on unchanged.
-constexpr unsigned char kMemoryLocked = 0x04;
-constexpr unsigned char kNoMatchingTag = 0x12;
-constexpr unsigned char kWrongPassword = 0x13;
+// What errorCode holds after a success.
 constexpr unsigned char kNoErrorCode = 0xFF;
 
 constexpr int kBankTid = 2;
