@@ -79,10 +79,13 @@ struct QUARN_CPP_API ErrorDetail {
   std::optional<uint8_t> echoedCode;           // kOtherCommand: the code the reply echoed
   std::optional<uint8_t> writtenWordCount;     // block and SR writes: words written before the failure
   std::optional<uint16_t> statusWord;          // SAM commands: SW1 (high byte) and SW2 of a refused APDU
+  std::string port;                            // a failed open: the port name it was given
 
   explicit operator bool() const { return static_cast<bool>(code); }
-  // One line for a person: the call, what went wrong and what the reply told, e.g.
-  // "ReadData: the reader refused the command (status 0x81, reader error code 0x04: memory locked)".
+  // One line for a person: the call (and the port a failed open named), what went wrong and what the
+  // reply told, e.g.
+  // "ReadData: the reader refused the command (status 0x81, reader error code 0x04: memory locked)",
+  // "Open /dev/ttyUSB7: no such port: check the name ...".
   std::string Describe() const;
 };
 

@@ -127,7 +127,9 @@ const char* Gen2ErrorAdvice(uint8_t errorCode) noexcept {
 }
 
 std::string ErrorDetail::Describe() const {
-  std::string text = command[0] != '\0' ? std::string(command) + ": " : std::string();
+  std::string text = command;
+  if (!port.empty()) text += " " + port;
+  if (!text.empty()) text += ": ";
   text += code ? code.message() : "success";
   if (reason[0] != '\0') text += std::string(": ") + reason;
   return text + ReplyFacts(*this);

@@ -23,7 +23,8 @@ constexpr OpenFailureRow kOpenFailures[] = {
 
 }  // namespace
 
-void RecordOpenFailure(Call& call, serial::OpenFailure why) {
+void RecordOpenFailure(Call& call, const std::string& portName, serial::OpenFailure why) {
+  call.detail().port = portName;
   for (const OpenFailureRow& row : kOpenFailures) {
     if (row.failure == why) {
       call.Fail(row.errc, row.reason);

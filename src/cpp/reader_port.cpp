@@ -57,7 +57,7 @@ void Reader::Open(const std::string& portName, Baud baud, std::error_code& ec) {
     return;
   }
   if (!opened) {
-    cpp::RecordOpenFailure(call, why);
+    cpp::RecordOpenFailure(call, portName, why);
     return;
   }
   detail::ReaderAccess::Adopt(*this, port, portName, baud);

@@ -25,7 +25,7 @@ void FirmwareUpdate::Begin(const std::string& portName, Baud baud, bool crcMode,
                                                  cpp::PortOptionsOf(baud) | (crcMode ? 1u : 0u), &why);
   if (port != QUARN_INVALID_PORT) detail::ReaderAccess::Adopt(reader_, port, portName, baud);
   if (port == QUARN_INVALID_PORT && why != serial::OpenFailure::kNone) {
-    cpp::RecordOpenFailure(call, why);
+    cpp::RecordOpenFailure(call, portName, why);
     return;
   }
   call.Record(result);

@@ -448,12 +448,28 @@ TEST(ReaderPort, OpenFailuresNameTheirCause) {
   EXPECT_EQ(ec, Errc::kNoSuchPort);
   EXPECT_FALSE(reader.isOpen());
   EXPECT_STRNE(reader.lastError().reason, "");
+  // The message names the port it could not open, so a log line alone tells which.
+  EXPECT_EQ(reader.lastError().Describe().rfind("Open no-such-fake-port: no such port", 0), 0u)
+      << reader.lastError().Describe();
 
   FakeReader holder;  // a second open of a port held is refused as busy
   Reader second;
   second.Open(holder.reader.portName(), quarn::Baud::k9600, ec);
   EXPECT_EQ(ec, Errc::kBusy);
   EXPECT_THROW(Reader(holder.reader.portName()), quarn::Error);
+}
+
+// A value outside the four rates is refused, never opened at the rate its low bits happen to select.
+TEST(ReaderPort, ABaudOutsideTheFourRatesIsRefused) {
+  quarn::testing::FakePort port;
+  port.Publish("fake-odd-baud");
+  for (const int value : {4, 7, 9, 255}) {
+    std::error_code ec;
+    Reader reader;
+    reader.Open("fake-odd-baud", static_cast<quarn::Baud>(value), ec);
+    EXPECT_EQ(ec, Errc::kBadBaud) << value;
+    EXPECT_FALSE(port.isOpen()) << value;
+  }
 }
 
 TEST(ReaderPort, SetsTheBaudAndClosesWhenDestroyedOrMovedOver) {
