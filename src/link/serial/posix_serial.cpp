@@ -182,14 +182,24 @@ bool IsPtyMaster(int fd) {
 #endif
 }
 
-// Another line discipline (PPP, SLIP, HDLC, GSM multiplexing, Bluetooth) means that another program
-// drives the port, and its reads do not keep VTIME.
-bool HasForeignLineDiscipline(int fd) {
+// The line discipline of a terminal, which the terminal layer itself answers for; false for anything
+// that is not a terminal.
+bool LineDisciplineOf(int fd, int* discipline) {
 #if defined(__linux__)
-  int discipline = N_TTY;
-  return ioctl(fd, TIOCGETD, &discipline) != 0 || discipline != N_TTY;
+  return ioctl(fd, TIOCGETD, discipline) == 0;
 #else
-  (void)fd;
+  *discipline = 0;
+  return isatty(fd) != 0;
+#endif
+}
+
+// Another line discipline (PPP, SLIP, HDLC, GSM multiplexing, Bluetooth) means that another program
+// drives the port, and its reads keep no VTIME; some of them answer no terminal call at all.
+bool IsForeign(int discipline) {
+#if defined(__linux__)
+  return discipline != N_TTY;
+#else
+  (void)discipline;
   return false;
 #endif
 }
@@ -223,11 +233,11 @@ void AskLowLatency(int fd) {
 
 // Checks a freshly opened descriptor and makes it the port: exclusive, raw, reads that wait in the driver.
 OpenFailure Admit(int fd) {
-  if (!isatty(fd) || IsPtyMaster(fd)) return OpenFailure::kNotSerialPort;
+  int discipline = 0;
+  if (!LineDisciplineOf(fd, &discipline) || IsPtyMaster(fd)) return OpenFailure::kNotSerialPort;
   // The advisory lock keeps out other opens of ours, root's included; TIOCEXCL keeps out other users'
   // programs. The lock comes first, so that a refused open leaves the holder's terminal as it was.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return OpenFailure::kBusy;
-  if (HasForeignLineDiscipline(fd)) return OpenFailure::kBusy;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || IsForeign(discipline)) return OpenFailure::kBusy;
   if (ioctl(fd, TIOCEXCL) != 0) return OpenFailure::kOther;
   if (!TakesReadTimeOut(fd)) return OpenFailure::kNotSerialPort;
   AskLowLatency(fd);
