@@ -60,6 +60,17 @@ struct Side {
   }
 };
 
+// The median of the ratios of one iteration's times: the sides of an iteration run within a few hundred
+// microseconds of each other, so each ratio compares them under the same conditions (on a shared machine
+// wake-ups across CPUs come and go, and move every side's time by some 20 us at once).
+double MedianRatio(const std::vector<double>& numerators, const std::vector<double>& denominators) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < numerators.size() && i < denominators.size(); ++i) {
+    if (denominators[i] > 0) ratios.push_back(numerators[i] / denominators[i]);
+  }
+  return Median(ratios);
+}
+
 // All three sides answer with the same reply, each on its own pty; the baselines send exactly the bytes
 // the library wrote in a first call, so the three move the same wire bytes each iteration.
 void PairedExchange(benchmark::State& state, uint8_t code, const Bytes& reply, const Call& call) {
@@ -92,14 +103,11 @@ void PairedExchange(benchmark::State& state, uint8_t code, const Bytes& reply, c
     state.SetIterationTime(library.wallUs.back() / 1e6);
   }
   UhfClosePort(&port);
-  const double libraryMedian = Median(library.wallUs);
-  const double eachMedian = Median(oneByte.wallUs);
-  const double bulkMedian = Median(whole.wallUs);
-  state.counters["library_us"] = libraryMedian;
-  state.counters["bare_us"] = eachMedian;
-  state.counters["bulk_us"] = bulkMedian;
-  state.counters["ratio"] = eachMedian > 0 ? libraryMedian / eachMedian : 0;
-  state.counters["ratio_bulk"] = bulkMedian > 0 ? libraryMedian / bulkMedian : 0;
+  state.counters["library_us"] = Median(library.wallUs);
+  state.counters["bare_us"] = Median(oneByte.wallUs);
+  state.counters["bulk_us"] = Median(whole.wallUs);
+  state.counters["ratio"] = MedianRatio(library.wallUs, oneByte.wallUs);
+  state.counters["ratio_bulk"] = MedianRatio(library.wallUs, whole.wallUs);
   state.counters["library_cpu_us"] = Median(library.cpuUs);
   state.counters["bare_cpu_us"] = Median(oneByte.cpuUs);
   state.counters["bulk_cpu_us"] = Median(whole.cpuUs);
