@@ -108,6 +108,9 @@ void PairedExchange(benchmark::State& state, uint8_t code, const Bytes& reply, c
   state.counters["bulk_us"] = Median(whole.wallUs);
   state.counters["ratio"] = MedianRatio(library.wallUs, oneByte.wallUs);
   state.counters["ratio_bulk"] = MedianRatio(library.wallUs, whole.wallUs);
+  // How far one byte a call, with nothing else, is from the bulk floor: the share of the bulk ratio that
+  // the design itself costs.
+  state.counters["one_byte_bulk"] = MedianRatio(oneByte.wallUs, whole.wallUs);
   state.counters["library_cpu_us"] = Median(library.cpuUs);
   state.counters["bare_cpu_us"] = Median(oneByte.cpuUs);
   state.counters["bulk_cpu_us"] = Median(whole.cpuUs);

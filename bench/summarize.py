@@ -24,7 +24,8 @@ def print_pty(runs: List[Dict]) -> None:
         name = run["run_name"].replace("/manual_time", "").replace("/min_time:2.000", "")
         if "ratio" in run:
             print(f"  {name:<26} library {run['library_us']:8.1f} us  one-byte {run['bare_us']:8.1f} us  "
-                  f"bulk {run['bulk_us']:8.1f} us  ratio {run['ratio']:.2f} / bulk {run['ratio_bulk']:.2f}  "
+                  f"bulk {run['bulk_us']:8.1f} us  ratio {run['ratio']:.2f} / bulk {run['ratio_bulk']:.2f} "
+                  f"(one-byte / bulk {run['one_byte_bulk']:.2f})  "
                   f"(CPU {run['library_cpu_us']:.1f} vs {run['bare_cpu_us']:.1f} / {run['bulk_cpu_us']:.1f} us)")
         else:
             print(f"  {name:<26} library {run['library_fps']:8.0f}/s  bare {run['bare_fps']:8.0f}/s  "
