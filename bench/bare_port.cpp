@@ -38,4 +38,26 @@ bool BarePort::ReadEach(size_t count) {
   return true;
 }
 
+bool BarePort::WriteAll(const std::vector<uint8_t>& wire) {
+  size_t done = 0;
+  while (done < wire.size()) {
+    const ssize_t written = write(fd_, wire.data() + done, wire.size() - done);
+    if (written <= 0) return false;
+    done += static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool BarePort::ReadWhatComes(size_t count) {
+  uint8_t chunk[4096];
+  for (size_t done = 0; done < count;) {
+    const size_t want = count - done < sizeof chunk ? count - done : sizeof chunk;
+    const ssize_t got = read(fd_, chunk, want);
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+    last_ = chunk[got - 1];
+  }
+  return true;
+}
+
 }  // namespace quarn::bench

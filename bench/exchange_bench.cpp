@@ -1,5 +1,6 @@
-// One library call against a peer that answers at once, paired in every iteration with the baseline
-// that moves the same bytes over its own pty with plain one-byte writes and reads (bare_port.h).
+// One library call against a peer that answers at once, paired in every iteration with two baselines
+// that move the same bytes over their own ptys (bare_port.h): plain one-byte writes and reads, and one
+// write of the command with reads of whatever is there.
 
 #include <benchmark/benchmark.h>
 
@@ -43,73 +44,76 @@ Bytes CountingBytes(size_t count) {
   return bytes;
 }
 
-// Both sides answer with the same reply; the baseline sends exactly the bytes the library wrote in a
-// first call, so the two move the same wire bytes each iteration.
+// One side of an iteration: what it runs, and the medians of its wall and CPU time.
+struct Side {
+  std::function<bool()> run;
+  std::vector<double> wallUs;
+  std::vector<double> cpuUs;
+
+  bool Measure() {
+    const double cpuStart = ThreadCpuMicros();
+    const Clock::time_point start = Clock::now();
+    const bool done = run();
+    wallUs.push_back(MicrosSince(start));
+    cpuUs.push_back(ThreadCpuMicros() - cpuStart);
+    return done;
+  }
+};
+
+// The median of the ratios of one iteration's times: the sides of an iteration run within a few hundred
+// microseconds of each other, so each ratio compares them under the same conditions (on a shared machine
+// wake-ups across CPUs come and go, and move every side's time by some 20 us at once).
+double MedianRatio(const std::vector<double>& numerators, const std::vector<double>& denominators) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < numerators.size() && i < denominators.size(); ++i) {
+    if (denominators[i] > 0) ratios.push_back(numerators[i] / denominators[i]);
+  }
+  return Median(ratios);
+}
+
+// All three sides answer with the same reply, each on its own pty; the baselines send exactly the bytes
+// the library wrote in a first call, so the three move the same wire bytes each iteration.
 void PairedExchange(benchmark::State& state, uint8_t code, const Bytes& reply, const Call& call) {
   PtyLine libraryLine;
-  PtyLine bareLine;
-  libraryLine.Answer(code, reply);
-  bareLine.Answer(code, reply);
+  PtyLine eachLine;
+  PtyLine bulkLine;
+  for (PtyLine* line : {&libraryLine, &eachLine, &bulkLine}) line->Answer(code, reply);
   PortHandle port = QUARN_INVALID_PORT;
   if (UhfOpenPort(&port, libraryLine.path().c_str(), kBaud115200) != 1 || !call(port)) {
     state.SkipWithError("the library call failed against the answering peer");
     return;
   }
   const Bytes command = libraryLine.LastCommandWire();
-  BarePort bare(bareLine.path());
-  std::vector<double> libraryUs;
-  std::vector<double> bareUs;
-  std::vector<double> libraryCpuUs;
-  std::vector<double> bareCpuUs;
-  bool libraryFirst = true;
+  BarePort each(eachLine.path());
+  BarePort bulk(bulkLine.path());
+  Side library{[&] { return call(port); }, {}, {}};
+  Side oneByte{[&] { return each.WriteEach(command) && each.ReadEach(reply.size()); }, {}, {}};
+  Side whole{[&] { return bulk.WriteAll(command) && bulk.ReadWhatComes(reply.size()); }, {}, {}};
+  Side* sides[] = {&library, &oneByte, &whole};
+  size_t first = 0;
   for (auto _ : state) {
-    double library = 0;
-    double baseline = 0;
-    double libraryCpu = 0;
-    double baselineCpu = 0;
-    bool answered = false;
-    bool moved = false;
-    const auto runLibrary = [&] {
-      const double cpuStart = ThreadCpuMicros();
-      const Clock::time_point start = Clock::now();
-      answered = call(port);
-      library = MicrosSince(start);
-      libraryCpu = ThreadCpuMicros() - cpuStart;
-    };
-    const auto runBaseline = [&] {
-      const double cpuStart = ThreadCpuMicros();
-      const Clock::time_point start = Clock::now();
-      moved = bare.WriteEach(command) && bare.ReadEach(reply.size());
-      baseline = MicrosSince(start);
-      baselineCpu = ThreadCpuMicros() - cpuStart;
-    };
-    // Turn about, so that neither side always runs on the heels of the other.
-    if (libraryFirst) {
-      runLibrary();
-      runBaseline();
-    } else {
-      runBaseline();
-      runLibrary();
-    }
-    libraryFirst = !libraryFirst;
-    if (!answered || !moved) {
+    // Each side goes first in turn, so that none always runs on the heels of another.
+    bool moved = true;
+    for (size_t i = 0; i < 3; ++i) moved = sides[(first + i) % 3]->Measure() && moved;
+    first = (first + 1) % 3;
+    if (!moved) {
       state.SkipWithError("an exchange failed");
       break;
     }
-    libraryUs.push_back(library);
-    bareUs.push_back(baseline);
-    libraryCpuUs.push_back(libraryCpu);
-    bareCpuUs.push_back(baselineCpu);
-    state.SetIterationTime(library / 1e6);
+    state.SetIterationTime(library.wallUs.back() / 1e6);
   }
   UhfClosePort(&port);
-  const double libraryMedian = Median(libraryUs);
-  const double bareMedian = Median(bareUs);
-  state.counters["library_us"] = libraryMedian;
-  state.counters["bare_us"] = bareMedian;
-  state.counters["ratio"] = bareMedian > 0 ? libraryMedian / bareMedian : 0;
-  state.counters["library_cpu_us"] = Median(libraryCpuUs);
-  state.counters["bare_cpu_us"] = Median(bareCpuUs);
+  state.counters["library_us"] = Median(library.wallUs);
+  state.counters["bare_us"] = Median(oneByte.wallUs);
+  state.counters["bulk_us"] = Median(whole.wallUs);
+  state.counters["ratio"] = MedianRatio(library.wallUs, oneByte.wallUs);
+  state.counters["ratio_bulk"] = MedianRatio(library.wallUs, whole.wallUs);
+  // How far one byte a call, with nothing else, is from the bulk floor: the share of the bulk ratio that
+  // the design itself costs.
+  state.counters["one_byte_bulk"] = MedianRatio(oneByte.wallUs, whole.wallUs);
+  state.counters["library_cpu_us"] = Median(library.cpuUs);
+  state.counters["bare_cpu_us"] = Median(oneByte.cpuUs);
+  state.counters["bulk_cpu_us"] = Median(whole.cpuUs);
   state.counters["wire_bytes"] = static_cast<double>(command.size() + reply.size());
 }
 

@@ -23,8 +23,10 @@ def print_pty(runs: List[Dict]) -> None:
     for run in runs:
         name = run["run_name"].replace("/manual_time", "").replace("/min_time:2.000", "")
         if "ratio" in run:
-            print(f"  {name:<26} library {run['library_us']:8.1f} us  bare {run['bare_us']:8.1f} us  "
-                  f"ratio {run['ratio']:.2f}  (CPU {run['library_cpu_us']:.1f} vs {run['bare_cpu_us']:.1f} us)")
+            print(f"  {name:<26} library {run['library_us']:8.1f} us  one-byte {run['bare_us']:8.1f} us  "
+                  f"bulk {run['bulk_us']:8.1f} us  ratio {run['ratio']:.2f} / bulk {run['ratio_bulk']:.2f} "
+                  f"(one-byte / bulk {run['one_byte_bulk']:.2f})  "
+                  f"(CPU {run['library_cpu_us']:.1f} vs {run['bare_cpu_us']:.1f} / {run['bulk_cpu_us']:.1f} us)")
         else:
             print(f"  {name:<26} library {run['library_fps']:8.0f}/s  bare {run['bare_fps']:8.0f}/s  "
                   f"line {run['line_fps']:6.0f}/s  x line {run['x_line']:5.1f}  of ceiling {run['of_ceiling']:.2f}")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the benchmarks into build/bench and runs them all: the codec per byte, library calls and
-# streams over ptys against a bare one-byte-at-a-time baseline, a stream paced at 115200 baud, and the
-# CPU a call spends waiting for a silent reader. Prints the medians and ratios; BENCHMARKS.md explains
-# them. The JSON reports stay in build/bench/results.
+# Builds the benchmarks into build/bench and runs them all: the codec per byte, library calls over ptys
+# against two bare baselines (one byte a call, and one write with reads of whatever is there), streams
+# over ptys against the one-byte baseline, a stream paced at 115200 baud, and the CPU a call spends
+# waiting for a silent reader. Prints the medians and ratios; BENCHMARKS.md explains them. The JSON
+# reports stay in build/bench/results.
 # Usage: scripts/bench.sh   (from anywhere)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,7 +33,7 @@ run_bench quarn_bench_codec codec 3
 python3 "$top/bench/summarize.py" codec "$results/codec.json"
 
 echo
-echo "exchanges and streams on ptys (library against the bare baseline in the same iterations):"
+echo "exchanges and streams on ptys (library against the bare baselines in the same iterations):"
 run_bench quarn_bench_pty pty 5
 python3 "$top/bench/summarize.py" pty "$results/pty.json"
 

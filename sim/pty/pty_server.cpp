@@ -291,12 +291,14 @@ void PtyServer::Replug() {
     reader.Advance(NowUs());
     reader.Note("plugged back in on " + path);
   });
+  // The new path is told before anyone waiting for the plug wakes, so that a waiter that then looks for
+  // the line finds it.
+  if (plugSink_) plugSink_(path);
   {
     std::lock_guard<std::mutex> lock(plugMutex_);
     plugged_ = true;
   }
   plugChanged_.notify_all();
-  if (plugSink_) plugSink_(path);
 }
 
 void PtyServer::Serve(uint64_t nowUs, const uint8_t* bytes, size_t count) {

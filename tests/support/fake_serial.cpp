@@ -106,34 +106,50 @@ void FakePort::Purge() {
   while (!input_.empty() && input_.front().at <= now_) input_.pop_front();
 }
 
-bool FakePort::Write(uint8_t value) {
-  ++writeCalls_;
-  const bool injected = CallFails() || writeCalls_ == failWrite_;
-  if (writeCalls_ == failWrite_) faultFired_ = true;
-  if (injected || hungUp_ || unusable_) return false;
-  written_.push_back(value);
-  TrackCommand(value);
-  return true;
+void FakePort::BeginFrame() {
+  if (insideBracket_) ++bracketFaults_;
+  insideBracket_ = true;
+  ++brackets_;
 }
 
-int FakePort::Read(uint8_t* value) {
+void FakePort::EndFrame() {
+  if (!insideBracket_) ++bracketFaults_;
+  insideBracket_ = false;
+}
+
+serial::WriteOutcome FakePort::Write(uint8_t value) {
+  ++writeCalls_;
+  if (!insideBracket_) ++bracketFaults_;
+  const bool injected = CallFails() || writeCalls_ == failWrite_;
+  if (writeCalls_ == failWrite_) faultFired_ = true;
+  if (unusable_) return serial::WriteOutcome::kUnusable;
+  if (hungUp_ || (goneWrite_ != 0 && writeCalls_ >= goneWrite_)) return serial::WriteOutcome::kGone;
+  if (injected) return serial::WriteOutcome::kFailed;
+  written_.push_back(value);
+  TrackCommand(value);
+  return serial::WriteOutcome::kWritten;
+}
+
+serial::ReadOutcome FakePort::Read(uint8_t* value) {
   ++readCalls_;
   if (readCalls_ == hangUpRead_) hungUp_ = true;
   const bool injected = CallFails() || readCalls_ == failRead_;
   if (readCalls_ == failRead_) faultFired_ = true;
+  const bool gone = hungUp_ || (goneRead_ != 0 && readCalls_ >= goneRead_);
   // A failing read still takes time, so a receiver that hunts through failures meets its time limit.
-  if (injected || hungUp_ || unusable_) {
+  if (unusable_ || gone || injected) {
     now_ += kFailedReadMs;
-    return -1;
+    if (unusable_) return serial::ReadOutcome::kUnusable;
+    return gone ? serial::ReadOutcome::kGone : serial::ReadOutcome::kFailed;
   }
   if (!input_.empty() && input_.front().at <= now_ + kReadTimeoutMs) {
     if (input_.front().at > now_) now_ = input_.front().at;
     *value = input_.front().value;
     input_.pop_front();
-    return 1;
+    return serial::ReadOutcome::kByte;
   }
   now_ += kReadTimeoutMs;
-  return 0;
+  return serial::ReadOutcome::kNoByte;
 }
 
 }  // namespace quarn::testing
@@ -160,24 +176,13 @@ bool Close(PortHandle port) { return FakePort::FromHandle(port)->Close(); }
 
 void PurgeInput(PortHandle port) { FakePort::FromHandle(port)->Purge(); }
 
-void BeginFrameWrite(PortHandle) {}
+void BeginFrameWrite(PortHandle port) { FakePort::FromHandle(port)->BeginFrame(); }
 
-void EndFrameWrite(PortHandle) {}
+void EndFrameWrite(PortHandle port) { FakePort::FromHandle(port)->EndFrame(); }
 
-WriteOutcome WriteByte(PortHandle port, uint8_t value) {
-  FakePort* fake = FakePort::FromHandle(port);
-  if (fake->Write(value)) return WriteOutcome::kWritten;
-  if (fake->unusable()) return WriteOutcome::kUnusable;
-  return fake->hungUp() ? WriteOutcome::kGone : WriteOutcome::kFailed;
-}
+WriteOutcome WriteByte(PortHandle port, uint8_t value) { return FakePort::FromHandle(port)->Write(value); }
 
-ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
-  FakePort* fake = FakePort::FromHandle(port);
-  const int got = fake->Read(value);
-  if (got < 0 && fake->unusable()) return ReadOutcome::kUnusable;
-  if (got < 0) return fake->hungUp() ? ReadOutcome::kGone : ReadOutcome::kFailed;
-  return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
-}
+ReadOutcome ReadByte(PortHandle port, uint8_t* value) { return FakePort::FromHandle(port)->Read(value); }
 
 uint32_t TickMs(PortHandle port) { return FakePort::FromHandle(port)->now(); }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "link/serial/serial_backend.h"
 #include "quarn_api.h"
 #include "reference_frames.h"
 
@@ -22,7 +23,8 @@ class FakePort {
  public:
   // The time-outs of the real port: a read that finds nothing waits this long before returning empty.
   static constexpr uint32_t kReadTimeoutMs = 3050;
-  // What a read that reports failure costs on the virtual clock.
+  // What a read that reports failure, or finds the port gone, costs on the virtual clock: it does not
+  // wait, but a receiver that went on reading would still reach its time limit.
   static constexpr uint32_t kFailedReadMs = 1;
 
   FakePort();
@@ -57,7 +59,7 @@ class FakePort {
   // that fails leaves the input as it was. Returns through fired() whether it happened.
   void FailCallNumber(int n) { failCall_ = calls_ + n; }
   bool faultFired() const { return faultFired_; }
-  // A port whose device went away: every write and read fails.
+  // A port whose device went away: every write and read reports it gone.
   void HangUp() { hungUp_ = true; }
   bool hungUp() const { return hungUp_; }
   // The device goes away at the nth read (counted from 1, from now on): that read and every later call
@@ -66,6 +68,10 @@ class FakePort {
   // A handle that is no open port: every write and read says so.
   void MakeUnusable() { unusable_ = true; }
   bool unusable() const { return unusable_; }
+  // The device goes away during an exchange: from the nth call of that kind on (counted from 1, from
+  // now on) every call of that kind reports it gone, while the other kind goes on as before.
+  void GoneFromWriteNumber(int n) { goneWrite_ = writeCalls_ + n; }
+  void GoneFromReadNumber(int n) { goneRead_ = readCalls_ + n; }
 
   // --- what the library did ---
   const Bytes& written() const { return written_; }  // every byte written, escapes included
@@ -78,6 +84,11 @@ class FakePort {
   int calls() const { return calls_; }
   size_t pendingInput() const { return input_.size(); }
   int closeCount() const { return closes_; }
+  // Frames written between BeginFrameWrite and EndFrameWrite, and every break of that rule: a write
+  // outside a bracket, a begin inside one, an end outside one.
+  int frameBrackets() const { return brackets_; }
+  int bracketFaults() const { return bracketFaults_; }
+  bool insideFrameWrite() const { return insideBracket_; }
 
   // --- the clock ---
   uint32_t now() const { return now_; }
@@ -86,8 +97,10 @@ class FakePort {
 
   // --- backend operations (called from fake_serial.cpp) ---
   void Purge();
-  bool Write(uint8_t value);
-  int Read(uint8_t* value);  // 1 byte, 0 nothing, -1 failure
+  void BeginFrame();
+  void EndFrame();
+  serial::WriteOutcome Write(uint8_t value);
+  serial::ReadOutcome Read(uint8_t* value);
   bool Open();
   void Configure(uint32_t baudRate) {
     baudRate_ = baudRate;
@@ -128,6 +141,11 @@ class FakePort {
   bool hungUp_ = false;
   int hangUpRead_ = 0;
   bool unusable_ = false;
+  int goneWrite_ = 0;
+  int goneRead_ = 0;
+  int brackets_ = 0;
+  int bracketFaults_ = 0;
+  bool insideBracket_ = false;
   int closes_ = 0;
   bool open_ = false;
   uint32_t baudRate_ = 0;

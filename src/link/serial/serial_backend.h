@@ -49,11 +49,14 @@ bool Close(PortHandle port);
 void PurgeInput(PortHandle port);
 
 // Bracket the bytes of one frame, so a backend may prepare the port for a run of one-byte writes once
-// per frame rather than once per byte. Every BeginFrameWrite is followed by one EndFrameWrite.
+// per frame rather than once per byte. Every BeginFrameWrite is followed by one EndFrameWrite, before
+// the next read: the POSIX port makes its writes non-blocking for the bracket and its reads wait again
+// after it.
 void BeginFrameWrite(PortHandle port);
 void EndFrameWrite(PortHandle port);
 
-// Writes one byte, giving up when the port has not taken it within the write time-out (550 ms).
+// Writes one byte, giving up when the port has not taken it within the write time-out (550 ms). Called
+// only inside a frame bracket, where the POSIX port keeps that bound.
 WriteOutcome WriteByte(PortHandle port, uint8_t value);
 
 // Reads one byte, waiting at most the port's read time-out.

@@ -48,10 +48,35 @@ PortHandle Refuse(OpenFailure failure, OpenFailure* why) {
   return QUARN_INVALID_PORT;
 }
 
-// The errors by which a port says that its device was removed.
+// The errors by which a port says that its device was removed. When a USB serial adapter is unplugged,
+// its driver fails every later ReadFile, WriteFile and ClearCommError on the handle, each driver with its
+// own code: Microsoft's usbser.sys ERROR_BAD_COMMAND ("the device does not recognize the command"), the
+// FTDI and Prolific drivers ERROR_ACCESS_DENIED or ERROR_GEN_FAILURE, others ERROR_DEVICE_REMOVED or
+// ERROR_DEVICE_NOT_CONNECTED; a call under way at that moment ends with
+// ERROR_OPERATION_ABORTED. Access is checked when a handle is opened, so on an open port "access denied"
+// too means that the device went. The handle stays useless when the adapter comes back: the caller
+// closes it and opens the port again.
 bool MeansGone(DWORD error) {
-  return error == ERROR_DEVICE_REMOVED || error == ERROR_BAD_COMMAND || error == ERROR_GEN_FAILURE ||
-         error == ERROR_OPERATION_ABORTED;
+  switch (error) {
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_OPERATION_ABORTED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A read or write that moved nothing ends so when its time-out passes, but a driver may also end one
+// empty, at once, once its device has gone; ClearCommError then fails and tells the two apart. Empty
+// calls are rare (one per read time-out), so the check costs nothing in the common case.
+bool HasGone(HANDLE port) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  return ClearCommError(port, &errors, &status) == 0 && MeansGone(GetLastError());
 }
 
 }  // namespace
@@ -67,6 +92,14 @@ PortHandle OpenExclusive(const char* portName, OpenFailure* why) {
   // Share mode 0 holds the port exclusively; flags 0 ask for synchronous I/O.
   const HANDLE port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (port == INVALID_HANDLE_VALUE) return Refuse(FailureOf(GetLastError()), why);
+  // A name may open a device that is no serial port (NUL, CON, a disk): its reads would return nothing
+  // at once, forever, instead of waiting for the read time-out. Only a port answers GetCommState.
+  DCB settings{};
+  settings.DCBlength = sizeof settings;
+  if (GetCommState(port, &settings) == 0) {
+    CloseHandle(port);
+    return Refuse(OpenFailure::kNotSerialPort, why);
+  }
   return port;
 }
 
@@ -105,9 +138,10 @@ WriteOutcome WriteByte(PortHandle port, uint8_t value) {
     if (error == ERROR_INVALID_HANDLE) return WriteOutcome::kUnusable;
     return MeansGone(error) ? WriteOutcome::kGone : WriteOutcome::kFailed;
   }
+  if (written == 1) return WriteOutcome::kWritten;
   // When the write time-out passes, WriteFile still succeeds but reports nothing written: the byte is
   // lost, so the frame is, too.
-  return written == 1 ? WriteOutcome::kWritten : WriteOutcome::kTimedOut;
+  return HasGone(port) ? WriteOutcome::kGone : WriteOutcome::kTimedOut;
 }
 
 ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
@@ -117,7 +151,8 @@ ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
     if (error == ERROR_INVALID_HANDLE) return ReadOutcome::kUnusable;
     return MeansGone(error) ? ReadOutcome::kGone : ReadOutcome::kFailed;
   }
-  return got == 1 ? ReadOutcome::kByte : ReadOutcome::kNoByte;
+  if (got == 1) return ReadOutcome::kByte;
+  return HasGone(port) ? ReadOutcome::kGone : ReadOutcome::kNoByte;
 }
 
 uint32_t TickMs(PortHandle) { return GetTickCount(); }
