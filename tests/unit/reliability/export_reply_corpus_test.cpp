@@ -28,11 +28,8 @@ struct Seed {
   Bytes bytes;
 };
 
-std::string CorpusFolder() {
-  std::string here = __FILE__;  // .../tests/unit/reliability/export_reply_corpus_test.cpp
-  const std::string marker = "tests/unit/reliability/";
-  return here.substr(0, here.rfind(marker)) + "fuzz/corpus/export_reply/";
-}
+// The build names the source tree: __FILE__ may be relative to wherever the compiler ran.
+std::string CorpusFolder() { return std::string(QUARN_SOURCE_DIR) + "/fuzz/corpus/export_reply/"; }
 
 std::string FileName(const std::string& name) {
   std::string file;
