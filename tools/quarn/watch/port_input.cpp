@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -56,8 +57,19 @@ int FindPortDescriptor(const std::string& portName) {
   return -1;
 }
 
-// A terminal that hung up reads as the end of its file rather than as an error, so the read would go on
-// finding nothing until its time limit; the hang-up itself tells that the port is gone.
+namespace {
+
+// What the device sent before it hung up is still read; after that, only the end of the file is left.
+bool NothingLeft(int descriptor) {
+  int waiting = 0;
+  return ioctl(descriptor, FIONREAD, &waiting) != 0 || waiting == 0;
+}
+
+}  // namespace
+
+// A terminal that hung up reads as the end of its file rather than as an error (poll calls that input),
+// so the read would go on finding nothing until its time limit; the hang-up itself tells that the port
+// is gone.
 PortInput WaitForInput(int descriptor, Millis wait) {
   pollfd entry{descriptor, POLLIN, 0};
   SteadyTime deadline = std::chrono::steady_clock::now() + wait;
@@ -65,7 +77,7 @@ PortInput WaitForInput(int descriptor, Millis wait) {
     auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
     int ready = poll(&entry, 1, static_cast<int>(std::max<Millis::rep>(0, left.count())));
     if (ready == 0) return PortInput::kNothing;
-    if (ready > 0 && (entry.revents & POLLHUP) && !(entry.revents & POLLIN)) return PortInput::kHungUp;
+    if (ready > 0 && (entry.revents & POLLHUP) && NothingLeft(descriptor)) return PortInput::kHungUp;
     // POLLERR, POLLNVAL and a failed poll too: the read that follows tells what is wrong, and the
     // caller must not come straight back to a wait that ends at once.
     if (ready > 0 || errno != EINTR) return PortInput::kBytes;

@@ -20,7 +20,7 @@ int FindPortDescriptor(const std::string& portName);
 enum class PortInput {
   kNothing,  // nothing within the wait
   kBytes,    // something for a read to take or to find out (an error too)
-  kHungUp,   // the device hung up and nothing is left to read: the port is gone
+  kHungUp,   // the device hung up and what it sent before has been read: the port is gone
 };
 
 // Waits up to `wait` for what the descriptor has to tell.
