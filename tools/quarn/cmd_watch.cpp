@@ -12,6 +12,7 @@
 #include "watch/config.h"
 #include "watch/fake_reader.h"
 #include "watch/mqtt_sink.h"
+#include "watch/serial_reader_session.h"
 #include "watch/watch.h"
 
 namespace quarn::cli {
@@ -129,16 +130,21 @@ std::string FakeUid(const std::string& port) {
   return HexUpper(uid);
 }
 
-SessionFactory Readers(const WatchArgs& args) {
-  if (args.fake.empty())
-    throw Failure(kExitFailed, "quarn watch cannot open a reader yet: this build has no reader side for it");
+// The readers on their ports; the simulated readers of a plan (--fake) for the service tests.
+SessionFactory Readers(const WatchArgs& args, const WatchConfig& config) {
+  auto clock = std::make_shared<SystemClock>();
+  if (args.fake.empty()) {
+    const bool needUid = config.supervision.nameByUid;
+    return [clock, needUid](const ReaderSettings&) -> std::unique_ptr<ReaderSession> {
+      return std::make_unique<SerialReaderSession>(*clock, needUid);
+    };
+  }
   FakePlan plan;
   try {
     plan = ParseFakePlan(args.fake);
   } catch (const std::invalid_argument& error) {
     FailUsage(error.what());
   }
-  auto clock = std::make_shared<SystemClock>();
   return [plan, clock](const ReaderSettings& settings) -> std::unique_ptr<ReaderSession> {
     FakePlan own = plan;
     if (own.uid == FakePlan{}.uid) own.uid = FakeUid(settings.port);
@@ -148,11 +154,12 @@ SessionFactory Readers(const WatchArgs& args) {
 
 Report Watch(Context& context, const WatchArgs& args) {
   if (context.options.json) FailUsage("quarn watch writes JSON Lines already; leave out --json");
-  if (context.options.sim && args.fake.empty())
-    FailUsage("quarn watch cannot use the virtual reader yet: this build has no reader side for it");
+  if (context.options.sim)
+    FailUsage("quarn watch reads readers on their ports: start the virtual reader with quarn-sim --link PATH "
+              "and give --reader PATH");
   WatchConfig config = Configure(context, args);
   std::optional<BrokerSettings> broker = Broker(config);
-  SessionFactory factory = Readers(args);
+  SessionFactory factory = Readers(args, config);
   Report report;
   report.exitStatus = RunWatch(config, factory, broker);
   return report;

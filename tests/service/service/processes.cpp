@@ -248,7 +248,9 @@ bool WatchProcess::running() { return !WaitExit(0ms).has_value(); }
 
 std::vector<nlohmann::json> WatchProcess::StdoutObjects() const {
   std::vector<nlohmann::json> objects;
-  std::istringstream lines(Slurp(out_));
+  std::string text = Slurp(out_);
+  text.erase(text.find_last_of('\n') + 1);  // npos + 1 is 0: no whole line yet
+  std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {
     auto object = nlohmann::json::parse(line, nullptr, false);
@@ -261,7 +263,65 @@ std::vector<nlohmann::json> WatchProcess::StdoutObjects() const {
   return objects;
 }
 
+std::optional<nlohmann::json> WatchProcess::WaitForObject(const std::function<bool(const nlohmann::json&)>& match,
+                                                          Millis limit) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    for (const auto& object : StdoutObjects())
+      if (match(object)) return object;
+    if (std::chrono::steady_clock::now() >= deadline || !running()) return std::nullopt;
+    std::this_thread::sleep_for(50ms);
+  }
+}
+
 std::string WatchProcess::Stderr() const { return Slurp(err_); }
+
+SimProcess::SimProcess(const ScratchDir& dir, const std::string& name, const std::vector<std::string>& args)
+    : link_(dir.File(name + ".link")), out_(dir.File(name + ".out")), trace_(dir.File(name + ".trace")) {
+  std::vector<std::string> argv = {QUARN_SIM_PATH, "--link", link_, "--trace"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  pid_ = Spawn(argv, out_, trace_, {}, false);
+  auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+  while (access(link_.c_str(), F_OK) != 0) {
+    if (WaitFor(pid_, 0ms) || std::chrono::steady_clock::now() >= deadline) {
+      pid_ = -1;
+      throw std::runtime_error("quarn-sim did not start:\n" + Slurp(trace_));
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
+SimProcess::~SimProcess() {
+  if (pid_ < 0) return;
+  kill(pid_, SIGTERM);
+  if (!WaitFor(pid_, kStopLimit)) {
+    kill(pid_, SIGKILL);
+    WaitFor(pid_, kStopLimit);
+  }
+}
+
+void SimProcess::Signal(int signal) { kill(pid_, signal); }
+
+std::vector<std::string> SimProcess::Devices() const {
+  std::vector<std::string> devices;
+  std::istringstream lines(Slurp(out_));
+  std::string line;
+  while (std::getline(lines, line))
+    if (!line.empty()) devices.push_back(line);
+  return devices;
+}
+
+std::vector<std::string> SimProcess::TraceLines(const std::vector<std::string>& words) const {
+  std::vector<std::string> found;
+  std::istringstream lines(Slurp(trace_));
+  std::string line;
+  while (std::getline(lines, line)) {
+    bool all = true;
+    for (const auto& word : words) all = all && line.find(word) != std::string::npos;
+    if (all) found.push_back(line);
+  }
+  return found;
+}
 
 std::map<std::string, std::string> BrokerCredentials(const std::string& password) {
   return {{"QUARN_MQTT_USERNAME", Broker::kUser}, {"QUARN_MQTT_PASSWORD", password}};

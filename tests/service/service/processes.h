@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -78,7 +79,10 @@ class WatchProcess {
   // The exit status (128 + the signal for one that killed it), or none when it still runs after limit.
   std::optional<int> WaitExit(Millis limit);
   bool running();
+  // The whole lines written so far (a line still being written is left for the next look).
   std::vector<nlohmann::json> StdoutObjects() const;
+  // The first object on stdout, so far or within limit, that match takes.
+  std::optional<nlohmann::json> WaitForObject(const std::function<bool(const nlohmann::json&)>& match, Millis limit);
   std::string Stderr() const;
 
  private:
@@ -86,6 +90,29 @@ class WatchProcess {
   std::string err_;
   pid_t pid_ = -1;
   std::optional<int> status_;
+};
+
+// The virtual reader program (quarn-sim) with the given options, behind the link dir/NAME.link, and
+// tracing every frame to NAME.trace. It serves once the constructor returns.
+class SimProcess {
+ public:
+  SimProcess(const ScratchDir& dir, const std::string& name, const std::vector<std::string>& args);
+  ~SimProcess();
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  const std::string& link() const { return link_; }
+  void Signal(int signal);
+  // The device paths it printed: one at the start and one after each replug.
+  std::vector<std::string> Devices() const;
+  // The trace lines so far that hold every one of the words.
+  std::vector<std::string> TraceLines(const std::vector<std::string>& words) const;
+
+ private:
+  std::string link_;
+  std::string out_;
+  std::string trace_;
+  pid_t pid_ = -1;
 };
 
 // Credentials in the environment, as a service gets them from EnvironmentFile=.

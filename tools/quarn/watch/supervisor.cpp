@@ -121,6 +121,7 @@ void Supervisor::HealthCheck() {
   ++status_.healthChecks;
   Outcome stopped = session_.StopStream();
   if (stopped.portGone) return GoOffline(stopped.failure, stopped.failure);
+  if (!stopped.ok()) Log(name_ + ": the reader did not confirm the stop (" + stopped.failure + "); asking its version");
   Outcome check = session_.Check();
   if (check.portGone) return GoOffline(check.failure, check.failure);
   if (!check.ok()) {
@@ -133,6 +134,7 @@ void Supervisor::HealthCheck() {
     ++status_.restarts;
     return GoOffline("the stream did not start again after the health check", started.failure);
   }
+  if (!stopped.ok()) Log(name_ + ": the reader answers again; reading");
   backoff_.Reset();
   lastLife_ = clock_.Now();
 }
