@@ -38,6 +38,7 @@
 // allocate on every call (ReadDataInto, ReadMaxDataInto, GetRegistersInto), and streams reuse their
 // item.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -95,6 +96,14 @@ class QUARN_CPP_API Reader {
   bool isOpen() const noexcept;
   const std::string& portName() const noexcept { return portName_; }
   Baud baud() const noexcept { return baud_; }
+
+  // Waits at most `wait` for the reader to send something, and reads nothing: true when bytes wait,
+  // false when the wait passed in silence. A stream's next frame, or a receive, after true takes only
+  // the frame's own time, where on a silent port it sits out the read time-out (about 3 s). For a loop
+  // that must do other work between a stream's frames. A port that is gone fails with kPortGone (the
+  // throwing form throws), also when what it sent before has all been read.
+  bool WaitForInput(std::chrono::milliseconds wait);
+  bool WaitForInput(std::chrono::milliseconds wait, std::error_code& ec);
 
   // CRC mode for every following command (false: plain frames, the default).
   void setCrcMode(bool on) noexcept { crcMode_ = on; }

@@ -155,6 +155,8 @@ class QUARN_CPP_API StreamBase {
   // Items handed out so far, and frames skipped because they were not items.
   size_t count() const { return count_; }
   size_t skippedFrames() const { return skipped_; }
+  // Why the last skipped frame was skipped (kCrcMismatch, kOtherCommand, ...); empty before the first.
+  const std::error_code& lastSkipReason() const { return lastSkip_; }
 
   // Ends the stream now and stops the reader's operation; throws quarn::Error when the reader does not
   // confirm the stop. Nothing happens when the stream has already ended.
@@ -214,6 +216,7 @@ class QUARN_CPP_API StreamBase {
   uint32_t startTick_ = 0;
   size_t count_ = 0;
   size_t skipped_ = 0;
+  std::error_code lastSkip_;
   StreamEnd endedBy_ = StreamEnd::kRunning;
   std::error_code error_;
 };

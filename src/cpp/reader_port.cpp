@@ -1,5 +1,7 @@
 // The Reader's port: opening with the reason it did not open, closing, moving.
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "cpp/call.h"
@@ -69,5 +71,27 @@ void Reader::Close() noexcept {
 }
 
 bool Reader::isOpen() const noexcept { return port_ != kNoPort; }
+
+bool Reader::WaitForInput(std::chrono::milliseconds wait, std::error_code& ec) {
+  cpp::Call call(*this, "WaitForInput", ec);
+  if (!call.Ready()) return false;
+  const auto waitMs =
+      static_cast<uint32_t>(std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, UINT32_MAX));
+  switch (serial::WaitForInput(call.port(), waitMs)) {
+    case serial::InputWait::kReady:
+      return true;
+    case serial::InputWait::kNothing:
+      return false;
+    case serial::InputWait::kGone:
+      return call.Record(link::Failed(link::Outcome::kPortGone));
+    case serial::InputWait::kUnusable:
+      break;
+  }
+  return call.Record(link::Failed(link::Outcome::kPortUnusable));
+}
+
+bool Reader::WaitForInput(std::chrono::milliseconds wait) {
+  return cpp::OrThrow(*this, [&](std::error_code& ec) { return WaitForInput(wait, ec); });
+}
 
 }  // namespace quarn

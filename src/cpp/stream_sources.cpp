@@ -6,9 +6,9 @@
 #include "cpp/ebv.h"
 #include "cpp/filter_record.h"
 #include "cpp/outcome_errc.h"
-#include "cpp/port_hangup.h"
 #include "cpp/tag_args.h"
 #include "link/frame_format.h"
+#include "link/serial/serial_backend.h"
 #include "quarn/streams.h"
 #include "tags/inventory.h"
 #include "tags/multi_tag_read.h"
@@ -40,12 +40,14 @@ struct StreamAccess {
     if (result.ok()) return Step::kItem;
     switch (result.outcome) {
       case link::Outcome::kNoReply:
-        if (!cpp::PortHungUp(port)) return Step::kSilence;
+        // Silence on a port that hung up is the end of the port, not of the stream.
+        if (serial::WaitForInput(port, 0) != serial::InputWait::kGone) return Step::kSilence;
         return Failed(link::Failed(link::Outcome::kPortGone), command, detail);
       case link::Outcome::kPortGone:
       case link::Outcome::kPortUnusable:
         return Failed(result, command, detail);
       default:
+        cpp::RecordResult(detail, result);
         return Step::kSkip;
     }
   }
@@ -167,7 +169,10 @@ StreamBase::Step MultiTagReadStream::ReceiveNext(ErrorDetail& detail) {
   const Step step = StreamAccess::StepOf(port, result, "MultiTagRead", detail);
   if (step != Step::kItem) return step;
   // A frame of the read whose status is neither one block nor two: the reader's own, not a tag's data.
-  if (frameStatus == kNoDataFrame) return Step::kSkip;
+  if (frameStatus == kNoDataFrame) {
+    cpp::RecordResult(detail, link::Refused(result.status, link::kNoErrorCode));
+    return Step::kSkip;
+  }
   data_.tag = cpp::RecordIn(record);
   data_.antenna = antennaFrames_ ? std::optional<uint8_t>(antenna) : std::nullopt;
   data_.frameStatus = frameStatus;

@@ -55,6 +55,7 @@ void StreamBase::MoveFrom(StreamBase& other) noexcept {
   startTick_ = other.startTick_;
   count_ = other.count_;
   skipped_ = other.skipped_;
+  lastSkip_ = other.lastSkip_;
   endedBy_ = std::exchange(other.endedBy_, StreamEnd::kStopped);
   error_ = other.error_;
 }
@@ -91,6 +92,7 @@ bool StreamBase::Advance() {
         return true;
       case Step::kSkip:
         ++skipped_;
+        lastSkip_ = detail.code;
         break;
       case Step::kSilence:
         if (endOnSilence_) return End(StreamEnd::kSilence);

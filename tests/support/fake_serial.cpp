@@ -152,6 +152,18 @@ serial::ReadOutcome FakePort::Read(uint8_t* value) {
   return serial::ReadOutcome::kNoByte;
 }
 
+serial::InputWait FakePort::WaitForInput(uint32_t timeoutMs) {
+  ++waits_;
+  if (unusable_) return serial::InputWait::kUnusable;
+  if (!input_.empty() && input_.front().at <= now_ + timeoutMs) {
+    if (input_.front().at > now_) now_ = input_.front().at;
+    return serial::InputWait::kReady;
+  }
+  if (hungUp_) return serial::InputWait::kGone;
+  now_ += timeoutMs;
+  return serial::InputWait::kNothing;
+}
+
 }  // namespace quarn::testing
 
 // --- the backend the library links against in the unit ring ---
@@ -183,6 +195,10 @@ void EndFrameWrite(PortHandle port) { FakePort::FromHandle(port)->EndFrame(); }
 WriteOutcome WriteByte(PortHandle port, uint8_t value) { return FakePort::FromHandle(port)->Write(value); }
 
 ReadOutcome ReadByte(PortHandle port, uint8_t* value) { return FakePort::FromHandle(port)->Read(value); }
+
+InputWait WaitForInput(PortHandle port, uint32_t timeoutMs) {
+  return FakePort::FromHandle(port)->WaitForInput(timeoutMs);
+}
 
 uint32_t TickMs(PortHandle port) { return FakePort::FromHandle(port)->now(); }
 

@@ -80,6 +80,7 @@ class FakePort {
   Bytes lastCommand() const { return commands_.empty() ? Bytes{} : commands_.back(); }
   int purgeCount() const { return purges_; }
   int readCalls() const { return readCalls_; }
+  int inputWaits() const { return waits_; }
   int writeCalls() const { return writeCalls_; }
   int calls() const { return calls_; }
   size_t pendingInput() const { return input_.size(); }
@@ -101,6 +102,7 @@ class FakePort {
   void EndFrame();
   serial::WriteOutcome Write(uint8_t value);
   serial::ReadOutcome Read(uint8_t* value);
+  serial::InputWait WaitForInput(uint32_t timeoutMs);
   bool Open();
   void Configure(uint32_t baudRate) {
     baudRate_ = baudRate;
@@ -132,6 +134,7 @@ class FakePort {
   CommandUnstuffer unstuffer_;
   int purges_ = 0;
   int readCalls_ = 0;
+  int waits_ = 0;
   int writeCalls_ = 0;
   int calls_ = 0;
   int failWrite_ = 0;

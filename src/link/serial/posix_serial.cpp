@@ -326,6 +326,17 @@ ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
   return (ready & POLLERR) != 0 ? ReadOutcome::kFailed : ReadOutcome::kNoByte;
 }
 
+InputWait WaitForInput(PortHandle port, uint32_t timeoutMs) {
+  const int fd = Descriptor(port);
+  const short ready = WaitFor(fd, POLLIN, static_cast<int>(timeoutMs));
+  if ((ready & POLLNVAL) != 0) return InputWait::kUnusable;
+  // A terminal that hung up polls as readable too; what it sent before the hang-up is still read first.
+  int waiting = 0;
+  const bool nothingLeft = ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0;
+  if ((ready & POLLHUP) != 0 && nothingLeft) return InputWait::kGone;
+  return ready != 0 ? InputWait::kReady : InputWait::kNothing;
+}
+
 uint32_t TickMs(PortHandle) { return NowMs(); }
 
 }  // namespace quarn::serial

@@ -62,6 +62,17 @@ WriteOutcome WriteByte(PortHandle port, uint8_t value);
 // Reads one byte, waiting at most the port's read time-out.
 ReadOutcome ReadByte(PortHandle port, uint8_t* value);
 
+enum class InputWait {
+  kReady,     // a byte waits to be read, or something a read will report
+  kNothing,   // nothing came within the wait
+  kGone,      // the device hung up and nothing it sent before is left
+  kUnusable,  // the handle is not an open port
+};
+
+// Waits at most timeoutMs for the reader to send something, without reading it. A receive that follows
+// kReady takes only its frame's own time, where one on a silent port sits out its read time-out.
+InputWait WaitForInput(PortHandle port, uint32_t timeoutMs);
+
 // A millisecond counter that wraps at 32 bits; only differences of two readings mean anything.
 uint32_t TickMs(PortHandle port);
 

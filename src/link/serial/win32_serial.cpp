@@ -155,6 +155,26 @@ ReadOutcome ReadByte(PortHandle port, uint8_t* value) {
   return HasGone(port) ? ReadOutcome::kGone : ReadOutcome::kNoByte;
 }
 
+// A synchronous handle has no wait with a time-out of its own short of a read, which would take the
+// byte; the queue is looked at in short sleeps instead.
+InputWait WaitForInput(PortHandle port, uint32_t timeoutMs) {
+  constexpr DWORD kLookEveryMs = 5;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (ClearCommError(port, &errors, &status) == 0) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_INVALID_HANDLE) return InputWait::kUnusable;
+      return MeansGone(error) ? InputWait::kGone : InputWait::kReady;
+    }
+    if (status.cbInQue > 0) return InputWait::kReady;
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeoutMs) return InputWait::kNothing;
+    Sleep(timeoutMs - elapsed < kLookEveryMs ? timeoutMs - elapsed : kLookEveryMs);
+  }
+}
+
 uint32_t TickMs(PortHandle) { return GetTickCount(); }
 
 }  // namespace quarn::serial

@@ -183,9 +183,48 @@ TEST_P(Streams, FramesThatAreNoReportsAreSkipped) {
   fake.Reply(kStopCode, {0x00});
   auto stream = fake.reader.Inventory();
   std::vector<uint8_t> seen;
+  EXPECT_FALSE(stream.lastSkipReason());
   for (const quarn::TagReport& report : stream) seen.push_back(report.tag.epc()[11]);
   EXPECT_EQ(seen, (std::vector<uint8_t>{1, 2}));
   EXPECT_EQ(stream.skippedFrames(), 2u);
+  EXPECT_EQ(stream.lastSkipReason(), Errc::kOtherCommand);
+}
+
+// A damaged frame is passed over, and the stream says what was wrong with it.
+TEST_P(Streams, ASkippedFrameTellsWhyItWasSkipped) {
+  FakeReader fake(GetParam());
+  const Bytes refused = quarn::testing::WireReply(fake.Code(0x10), Join({{0x01}, Epc(9)}));
+  fake.port.ReplyToNextCommand(Join({InventoryStream(fake, {Epc(1)}), refused,
+                                     quarn::testing::WireReply(fake.Code(0x10), Join({{0x00}, Epc(2)}))}));
+  fake.Reply(kStopCode, {0x00});
+  auto stream = fake.reader.Inventory();
+  for (const quarn::TagReport& report : stream) (void)report;
+  EXPECT_EQ(stream.skippedFrames(), 1u);
+  EXPECT_EQ(stream.lastSkipReason(), Errc::kRefused);
+}
+
+// The wait reads nothing: true when bytes are there (the frame is then taken by the stream at once),
+// false after the wait in silence, and a port that hung up is an error, not a silence to wait on.
+TEST_P(Streams, WaitForInputTellsBytesFromSilenceAndFromAPortGone) {
+  FakeReader fake(GetParam());
+  fake.port.ReplyToNextCommand(InventoryStream(fake, {Epc(1)}));
+  fake.Reply(kStopCode, {0x00});
+  auto stream = fake.reader.Inventory(quarn::StreamOptions{});
+  std::error_code ec;
+  EXPECT_TRUE(fake.reader.WaitForInput(std::chrono::milliseconds(100), ec));
+  const uint32_t frameStart = fake.port.now();
+  ASSERT_TRUE(stream.Advance());
+  EXPECT_LT(fake.port.now() - frameStart, quarn::testing::FakePort::kReadTimeoutMs);  // no read sat it out
+  EXPECT_EQ(stream.current().tag.epc()[11], 1);
+  EXPECT_FALSE(ec);
+  const uint32_t before = fake.port.now();
+  EXPECT_FALSE(fake.reader.WaitForInput(std::chrono::milliseconds(250), ec));
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(fake.port.now() - before, 250u);
+  fake.port.HangUp();
+  EXPECT_FALSE(fake.reader.WaitForInput(std::chrono::milliseconds(250), ec));
+  EXPECT_EQ(ec, Errc::kPortGone);
+  EXPECT_THROW(fake.reader.WaitForInput(std::chrono::milliseconds(1)), quarn::Error);
 }
 
 TEST_P(Streams, MultiAntennaInventoryNamesEachReportsAntenna) {

@@ -337,6 +337,29 @@ TEST_P(CppWire, PortGoneEndsTheStreamWithAnError) {
   EXPECT_LE(items, 64u);  // what was already on its way, no more
 }
 
+// On a real pty: the wait ends when a report arrives, ends after its own wait on a silent reader (not
+// the 3-second read time-out), and reports a port whose reader went away as gone at once.
+TEST_P(CppWire, WaitForInputIsBoundedByItsOwnWait) {
+  Connect();
+  std::error_code ec;
+  EXPECT_FALSE(reader_.WaitForInput(std::chrono::milliseconds(50), ec));
+  EXPECT_FALSE(ec);
+  auto stream = reader_.Inventory(quarn::StreamOptions{}, ec);
+  ASSERT_FALSE(ec);
+  EXPECT_TRUE(reader_.WaitForInput(std::chrono::milliseconds(2000), ec));
+  ASSERT_TRUE(stream.Advance());
+  stream.Stop(ec);
+  EXPECT_FALSE(ec);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(reader_.WaitForInput(std::chrono::milliseconds(200), ec));
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(150));
+  EXPECT_LT(waited, std::chrono::milliseconds(2000));
+  server_.reset();
+  EXPECT_FALSE(reader_.WaitForInput(std::chrono::milliseconds(2000), ec));
+  EXPECT_EQ(ec, Errc::kPortGone);
+}
+
 INSTANTIATE_TEST_SUITE_P(PlainAndCrc, CppWire, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& mode) { return mode.param ? "Crc" : "Plain"; });
 

@@ -15,8 +15,4 @@ std::string OutcomeName(const std::error_code& error);
 // closing it and opening it again can help.
 bool MeansPortGone(const std::error_code& error);
 
-// What a stream reports for a frame it passed over because it was no tag report (a damaged frame, or a
-// reply to something else): the C++ API counts such frames but does not tell why each was skipped.
-constexpr const char* kSkippedFrame = "skipped frame";
-
 }  // namespace quarn::watch

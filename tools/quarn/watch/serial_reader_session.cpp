@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "outcome_names.h"
-#include "port_input.h"
 #include "reader_setup.h"
 
 namespace quarn::watch {
@@ -60,8 +59,6 @@ Outcome SerialReaderSession::Connect(const ReaderSettings& settings, ReaderIdent
   reader_.Open(settings.port, BaudOf(settings.baud), error);
   if (error) return StepFailed("open", error);
   reader_.setCrcMode(settings.crc);
-  descriptor_ = FindPortDescriptor(settings.port);
-  if (descriptor_ < 0) return Outcome::Failed("open: the port's descriptor is not to be found to wait on");
   Outcome asked = AskUid(identity);
   if (!asked.ok()) return asked;
   std::optional<SetupFailure> refused = ApplySettings(reader_, settings);
@@ -115,15 +112,14 @@ Arrival SerialReaderSession::Next(Millis wait) {
       std::this_thread::sleep_for(wait);  // until the health check starts it again
       return Arrival::Nothing();
     }
-    switch (WaitForInput(descriptor_, wait)) {
-      case PortInput::kNothing:
-        return Arrival::Nothing();
-      case PortInput::kHungUp:
-        Queue(clock_.Wall(), OutcomeOf(quarn::Errc::kPortGone));
-        break;
-      case PortInput::kBytes:
-        TakeFrame(clock_.Wall());
-        break;
+    // The stream reads only once bytes wait, so a silent field holds up nothing but this wait.
+    std::error_code error;
+    if (reader_.WaitForInput(wait, error)) {
+      TakeFrame(clock_.Wall());
+    } else if (error) {
+      Queue(clock_.Wall(), OutcomeOf(error));
+    } else {
+      return Arrival::Nothing();
     }
   }
   if (pending_.empty()) return Arrival::Nothing();
@@ -138,7 +134,8 @@ void SerialReaderSession::TakeFrame(WallTime arrived) {
   const bool got = stream_->Advance();
   const size_t skipped = stream_->skippedFrames();
   const bool skippedAny = skipped != skippedSeen_;
-  for (; skippedSeen_ < skipped; ++skippedSeen_) Queue(arrived, Outcome::Failed(kSkippedFrame));
+  // A frame passed over is counted by why: damaged, or a reply to something else.
+  for (; skippedSeen_ < skipped; ++skippedSeen_) Queue(arrived, OutcomeOf(stream_->lastSkipReason()));
   if (!got) return StreamEnded(arrived);
   Arrival read;
   read.kind = Arrival::Kind::kRead;
@@ -201,7 +198,6 @@ void SerialReaderSession::Close() {
   reader_.Close();  // first: a stream still owed its stop would send it to a reader being left
   stream_.reset();
   pending_.clear();
-  descriptor_ = -1;
   skippedSeen_ = 0;
   restartOwed_ = false;
   stopSentSinceStart_ = false;

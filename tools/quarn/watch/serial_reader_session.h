@@ -51,7 +51,6 @@ class SerialReaderSession : public ReaderSession {
   quarn::Reader reader_;  // never moves: the stream refers to it
   std::optional<quarn::InventoryStream> stream_;
   ReaderSettings settings_;
-  int descriptor_ = -1;
   size_t skippedSeen_ = 0;
   // What one frame's read gave beyond the first thing handed over: failures of the frames skipped on the
   // way to a report come before the report.
