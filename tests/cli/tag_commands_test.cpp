@@ -40,6 +40,17 @@ TEST_F(CliTags, CtrlCEndsAnEndlessInventoryWithItsTable) {
   EXPECT_LT(inventory["seconds"].get<double>(), 5.0);
 }
 
+// An empty field is silent: the inventory goes on through the silence and still ends on Ctrl-C.
+TEST_F(CliTags, CtrlCEndsAnEndlessInventoryInAnEmptyField) {
+  StartReader("tags 0\n");
+  Outcome run = RunQuarn({"--json", "--port", server_->devicePath(), "inventory", "--time", "0"}, "", 1500);
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto inventory = run.Json();
+  EXPECT_EQ(inventory["tags"], nlohmann::json::array());
+  EXPECT_EQ(inventory["stopped"], true);
+  EXPECT_LT(run.seconds, 8.0);
+}
+
 TEST_F(CliTags, InventoryOverAntennasNamesThem) {
   StartTwoTags();
   Ok({"antenna", "multi", "0x03"});

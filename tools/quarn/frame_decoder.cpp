@@ -57,7 +57,7 @@ bool Unstuff(const Bytes& wire, size_t at, DecodedFrame& decoded) {
     }
   }
   decoded.problems.push_back("the frame ends before its tail (" + std::to_string(frame.size()) + " of " +
-                             std::to_string(decoded.bodyLength + 2) + " bytes)");
+                             Counted(static_cast<size_t>(decoded.bodyLength + 2), "byte") + ")");
   return false;
 }
 
@@ -153,7 +153,7 @@ DecodedFrame DecodeFrame(const Bytes& wire) {
   size_t at = 0;
   while (at < wire.size() && wire[at] != kHead) ++at;
   decoded.skippedBeforeHead = at;
-  if (at > 0) decoded.problems.push_back(std::to_string(at) + " bytes before the head are skipped");
+  if (at > 0) decoded.problems.push_back("skipped " + Counted(at, "byte") + " before the head");
   if (at == wire.size()) {
     decoded.problems.push_back("no head byte 0xAA");
     return decoded;
@@ -175,7 +175,7 @@ std::vector<NamedValue> CommandFields(int code, const Bytes& parameters) {
       size_t width = FieldWidth(layout.kind, parameters, at, wordCount);
       if (at + width > parameters.size()) {
         fields.push_back({layout.name, "(missing: " + std::to_string(parameters.size() - at) + " of " +
-                                         std::to_string(width) + " bytes)"});
+                                         Counted(width, "byte") + ")"});
         return fields;
       }
       if (layout.kind == Field::kWordCount) wordCount = parameters[at];
