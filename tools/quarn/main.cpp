@@ -88,5 +88,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quarn: %s\n", FailureText(failure).c_str());
     if (context.options.json) std::printf("%s\n", FailureJson(failure).dump(2).c_str());
     return failure.exitStatus();
+  } catch (const quarn::Error& error) {
+    // Every command runs its calls through the failure messages; this is the net below them.
+    std::fprintf(stderr, "quarn: %s\n", error.what());
+    return kExitFailed;
   }
 }
