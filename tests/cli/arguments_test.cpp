@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "quarn_api.h"
+#include "quarn/lock.h"
+#include "quarn/tag.h"
 
 namespace quarn::cli {
 namespace {
 
-TEST(CliArguments, WordAddressesBecomeEbvWordPointers) {
+TEST(CliArguments, EbvWordPointersGiveTheirWordAddresses) {
   struct Case {
     long address;
     Bytes pointer;
@@ -18,12 +19,7 @@ TEST(CliArguments, WordAddressesBecomeEbvWordPointers) {
   const Case cases[] = {
       {0, {0x00}}, {5, {0x05}}, {127, {0x7F}}, {128, {0x81, 0x00}}, {300, {0x82, 0x2C}}, {16383, {0xFF, 0x7F}},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(EncodeWordPointer(c.address), c.pointer) << c.address;
-    EXPECT_EQ(DecodeWordPointer(c.pointer), c.address) << c.address;
-  }
-  EXPECT_THROW(EncodeWordPointer(16384), Failure);
-  EXPECT_THROW(EncodeWordPointer(-1), Failure);
+  for (const auto& c : cases) EXPECT_EQ(DecodeWordPointer(c.pointer), c.address) << c.address;
 }
 
 TEST(CliArguments, BanksByNameOrNumber) {
@@ -52,7 +48,7 @@ TEST(CliArguments, HexAcceptsSeparatorsAndRefusesWhatIsNoHex) {
 }
 
 TEST(CliArguments, PasswordsAreExactlyFourBytes) {
-  auto password = ParsePassword("12345678", "access password");
+  auto password = ParsePassword("12345678", "access password").bytes();
   EXPECT_EQ(Bytes(password.begin(), password.end()), (Bytes{0x12, 0x34, 0x56, 0x78}));
   EXPECT_THROW(ParsePassword("123456", "access password"), Failure);
   EXPECT_THROW(ParsePassword("1234567890", "access password"), Failure);
@@ -64,7 +60,8 @@ TEST(CliArguments, EpcBecomesTheTagRecordTheReaderMatches) {
   ASSERT_EQ(record.size(), 14u);
   EXPECT_EQ(record[0], 0x30);
   EXPECT_EQ(record[1], 0x00);
-  EXPECT_EQ(TagRecordSize(record[0]), record.size());
+  EXPECT_EQ(quarn::TagRecord::SizeFor(record[0]), record.size());
+  EXPECT_EQ(TagFor("E20034120000000000000001", "").epcHex(), "E20034120000000000000001");
   // A PC word given whole keeps its other bits (here the user-memory indicator).
   EXPECT_EQ(TagRecordFor("ABCD", "0C00"), (Bytes{0x0C, 0x00, 0xAB, 0xCD}));
   EXPECT_EQ(TagRecordFor("", ""), (Bytes{0x00, 0x00}));
@@ -79,21 +76,23 @@ TEST(CliArguments, LockRequestsBuildTheLockPayload) {
   struct Case {
     std::vector<std::string> pairs;
     Bytes payload;
+    bool irreversible;  // asks for a confirmation
   };
   const Case cases[] = {
-      {{"epc=lock"}, {0x00, 0xC0, 0x20}},
-      {{"kill=permalock", "access=permalock"}, {0x0F, 0x03, 0xC0}},
-      {{"user=lock"}, {0x00, 0x0C, 0x02}},
-      {{"user=unlock"}, {0x00, 0x0C, 0x00}},
-      {{"tid=permaunlock"}, {0x00, 0x30, 0x04}},
-      {{"kill=lock", "access=lock", "epc=lock", "tid=lock", "user=lock"}, {0x0F, 0xFE, 0xAA}},
-      {{"USER=Lock", "epc=keep"}, {0x00, 0x0C, 0x02}},
+      {{"epc=lock"}, {0x00, 0xC0, 0x20}, false},
+      {{"kill=permalock", "access=permalock"}, {0x0F, 0x03, 0xC0}, true},
+      {{"user=lock"}, {0x00, 0x0C, 0x02}, false},
+      {{"user=unlock"}, {0x00, 0x0C, 0x00}, false},
+      {{"tid=permaunlock"}, {0x00, 0x30, 0x04}, true},
+      {{"kill=lock", "access=lock", "epc=lock", "tid=lock", "user=lock"}, {0x0F, 0xFE, 0xAA}, false},
+      {{"USER=Lock", "epc=keep"}, {0x00, 0x0C, 0x02}, false},
+      {{"user=lock", "epc=PermaLock"}, {0x00, 0xCC, 0x32}, true},
   };
   for (const auto& c : cases) {
-    auto choices = ParseLockRequest(c.pairs);
-    uint8_t payload[3];
-    LockGenCode(choices[0], choices[1], choices[2], choices[3], choices[4], payload);
-    EXPECT_EQ(Bytes(payload, payload + 3), c.payload) << c.pairs[0];
+    const LockRequest request = ParseLockRequest(c.pairs);
+    auto payload = quarn::LockPayload(LockSettingsOf(request)).bytes();
+    EXPECT_EQ(Bytes(payload.begin(), payload.end()), c.payload) << c.pairs[0];
+    EXPECT_EQ(IsIrreversible(request), c.irreversible) << c.pairs[0];
   }
   for (const auto& wrong : std::vector<std::vector<std::string>>{{}, {"user"}, {"memory=lock"}, {"user=seal"}})
     EXPECT_THROW(ParseLockRequest(wrong), Failure);

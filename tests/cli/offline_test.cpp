@@ -116,13 +116,49 @@ TEST(CliOffline, MistakesBeforeAnyFrameAreUsageErrors) {
 TEST(CliOffline, AnUnopenablePortIsItsOwnFailure) {
   Outcome run = RunQuarn({"--json", "--port", "/nonexistent/ttyQUARN", "info"});
   EXPECT_EQ(run.status, 3);
-  EXPECT_NE(run.err.find("cannot open the serial port /nonexistent/ttyQUARN"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("cannot open the serial port /nonexistent/ttyQUARN: no such device"), std::string::npos)
+      << run.err;
   EXPECT_EQ(run.Json()["error"]["exitStatus"], 3);
 
   // The port comes from QUARN_PORT when --port is not given.
   Outcome fromEnvironment = RunQuarn({"info"}, "/nonexistent/ttyFROMENV");
   EXPECT_EQ(fromEnvironment.status, 3);
   EXPECT_NE(fromEnvironment.err.find("ttyFROMENV"), std::string::npos) << fromEnvironment.err;
+}
+
+// Every mistake on the command line reads like the tool's other messages and names what the help names.
+TEST(CliOffline, UsageErrorsCarryThePrefixAndNameRealArguments) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;  // the first line, after "quarn: "
+    const char* help;     // the command whose help the second line points to
+  };
+  const Case cases[] = {
+      {{"kill"}, "kill: give the argument kill-password (the tag's kill password, 8 hex digits)", "quarn kill"},
+      {{"read", "user"}, "read: give the argument address (first word address)", "quarn read"},
+      {{"frobnicate"}, "unknown command 'frobnicate'", "quarn"},
+      {{}, "name a command: ", "quarn"},
+      {{"register"}, "register: name a command: read, write, reset, save", "quarn register"},
+      {{"filter", "add"}, "filter add: give the argument mask", "quarn filter add"},
+      {{"power", "--bogus"}, "power: The following argument was not expected: --bogus", "quarn power"},
+      {{"power", "300"}, "power: values: Value 300 not in range", "quarn power"},
+  };
+  for (const auto& c : cases) {
+    Outcome run = RunQuarn(c.args);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.err.rfind(std::string("quarn: ") + c.message, 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(std::string("\nquarn: see ") + c.help + " --help\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Run with --help"), std::string::npos) << run.err;
+  }
+}
+
+TEST(CliOffline, TheHelpNamesTheExitStatusesAndTheFreshStart) {
+  Outcome help = RunQuarn({"--help"});
+  for (const char* part : {"Exit status: 0 done; 1 the reader refused", "2 wrong command line",
+                           "(or an irreversible command not confirmed); 3 the port would not open", "--sim-reset"})
+    EXPECT_NE(help.out.find(part), std::string::npos) << part << "\n" << help.out;
+  Outcome filterAdd = RunQuarn({"filter", "add", "--help"});
+  EXPECT_NE(filterAdd.out.find("acts only once selected"), std::string::npos) << filterAdd.out;
 }
 
 }  // namespace

@@ -83,6 +83,8 @@ TEST_F(CliReaderLink, ASilentReaderIsAFailureNotAHang) {
   server_->WithReader([](sim::VirtualReader& reader) { reader.faults().silent = true; });
   auto error = Fails({"info"});
   EXPECT_NE(error["message"].get<std::string>().find("did not answer"), std::string::npos) << error;
+  EXPECT_EQ(error["cause"], "noReply");
+  EXPECT_NE(error["hint"].get<std::string>().find("quarn probe"), std::string::npos) << error;
 }
 
 TEST(CliSim, TheSimOptionStartsAReaderInProcess) {

@@ -53,7 +53,12 @@ class ReaderTest : public ::testing::Test {
     args.insert(args.begin(), {"--json", "--port", server_->devicePath()});
     return RunQuarn(args);
   }
-  // The same, expecting success; the parsed output.
+  // quarn --port <the reader> args..., as a person reads it.
+  Outcome Text(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--port", server_->devicePath()});
+    return RunQuarn(args);
+  }
+  // The same with --json, expecting success; the parsed output.
   nlohmann::json Ok(const std::vector<std::string>& args) {
     Outcome run = Quarn(args);
     EXPECT_EQ(run.status, 0) << args[0] << "\n" << run.err;

@@ -60,7 +60,8 @@ TEST_F(CliUpdate, RefusalsNameTheStep) {
   // The virtual reader takes images up to 256 KiB; a larger one is refused at the size step.
   std::string path = WriteImage(std::string(300 * 1024, 'x'));
   auto refused = Fails({"update", path, "--block-size", "2000"});
-  EXPECT_NE(refused["message"].get<std::string>().find("the update's size with status 0x03"), std::string::npos)
+  EXPECT_NE(refused["message"].get<std::string>().find("could not send the update's size: the reader refused (status 0x03)"),
+            std::string::npos)
       << refused;
   // The update closed its port: the reader answers the next run.
   Ok({"info"});

@@ -81,6 +81,20 @@ TEST_F(CliSimState, DeletingTheFileOrAnotherScenarioStartsAfresh) {
   EXPECT_NE(other.err.find("grew from another scenario"), std::string::npos) << other.err;
 }
 
+TEST_F(CliSimState, SimResetStartsAfreshAndKeepsWhatComesAfter) {
+  ASSERT_EQ(Sim("one-tag", {"write", "user", "0", "CAFE"}).status, 0);
+  Outcome reset = Sim("one-tag", {"--sim-reset", "read", "user", "0", "1"});
+  ASSERT_EQ(reset.status, 0) << reset.err;
+  EXPECT_EQ(reset.Json()["data"], "0000");
+  EXPECT_NE(reset.err.find("started afresh: deleted " + StateFile()), std::string::npos) << reset.err;
+  // --sim-reset alone starts the virtual reader too; with no state there is nothing to delete.
+  fs::remove(StateFile());
+  Outcome alone = RunQuarn({"--sim-reset", "--sim-scenario", Scenario("one-tag"), "--json", "write", "user", "0", "BEEF"});
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  EXPECT_EQ(alone.err.find("deleted"), std::string::npos) << alone.err;
+  EXPECT_EQ(UserWord(), "BEEF");
+}
+
 TEST_F(CliSimState, ADamagedStateIsAUsageErrorThatSaysWhatToDelete) {
   fs::create_directories(folder_ + "/quarn");
   std::ofstream(StateFile()) << "{ not json";
@@ -93,6 +107,7 @@ TEST_F(CliSimState, TheHelpNamesTheFile) {
   Outcome help = RunQuarn({"--help"});
   EXPECT_NE(help.out.find("$XDG_STATE_HOME/quarn/sim-state.json"), std::string::npos) << help.out;
   EXPECT_NE(help.out.find("delete that file to start afresh"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("--sim-reset"), std::string::npos) << help.out;
 }
 
 }  // namespace

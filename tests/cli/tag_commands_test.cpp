@@ -2,6 +2,7 @@
 // next run reads, locks hold until the password is given, and refusals carry the tag's error code.
 
 #include <map>
+#include <optional>
 #include <set>
 
 #include "reader_fixture.h"
@@ -37,6 +38,17 @@ TEST_F(CliTags, CtrlCEndsAnEndlessInventoryWithItsTable) {
   EXPECT_EQ(inventory["tags"].size(), 2u);
   EXPECT_EQ(inventory["stopped"], true);
   EXPECT_LT(inventory["seconds"].get<double>(), 5.0);
+}
+
+// An empty field is silent: the inventory goes on through the silence and still ends on Ctrl-C.
+TEST_F(CliTags, CtrlCEndsAnEndlessInventoryInAnEmptyField) {
+  StartReader("tags 0\n");
+  Outcome run = RunQuarn({"--json", "--port", server_->devicePath(), "inventory", "--time", "0"}, "", 1500);
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto inventory = run.Json();
+  EXPECT_EQ(inventory["tags"], nlohmann::json::array());
+  EXPECT_EQ(inventory["stopped"], true);
+  EXPECT_LT(run.seconds, 8.0);
 }
 
 TEST_F(CliTags, InventoryOverAntennasNamesThem) {
@@ -105,7 +117,7 @@ TEST_F(CliTags, ATagErrorCodeIsNamed) {
   EXPECT_EQ(overrun["meaning"], "memory overrun");
 
   Outcome text = Quarn({"read", "user", "60", "10", "--epc", kGuardedEpc});
-  EXPECT_NE(text.err.find("memory overrun (reader error code 0x03)"), std::string::npos) << text.err;
+  EXPECT_NE(text.err.find("memory overrun (status 0x81, reader error code 0x03)"), std::string::npos) << text.err;
 
   // An EPC no tag has.
   EXPECT_EQ(Fails({"read", "user", "0", "1", "--epc", kOtherEpc})["exitStatus"], 1);
@@ -131,10 +143,86 @@ TEST_F(CliTags, ALockHoldsUntilThePasswordIsGiven) {
 
 TEST_F(CliTags, AKilledTagIsGone) {
   StartTwoTags();
-  Fails({"kill", "00000001", "--epc", kGuardedEpc});
+  Fails({"kill", "00000001", "--epc", kGuardedEpc, "--yes"});
   EXPECT_EQ(InventoryEpcs().size(), 2u);
-  EXPECT_EQ(Ok({"kill", kKillPassword, "--epc", kGuardedEpc})["killed"], true);
+  EXPECT_EQ(Ok({"kill", kKillPassword, "--epc", kGuardedEpc, "--yes"})["killed"], true);
   EXPECT_EQ(InventoryEpcs(), (std::vector<std::string>{kOtherEpc}));
+}
+
+// What cannot be undone waits for a yes: without a terminal it takes --yes, on one the EPC or "yes".
+TEST_F(CliTags, IrreversibleCommandsAskFirst) {
+  StartTwoTags();
+  struct Case {
+    std::vector<std::string> args;
+    std::optional<std::string> typed;  // nothing: no terminal
+    int status;
+  };
+  const std::vector<std::string> kill = {"kill", kKillPassword, "--epc", kGuardedEpc};
+  const std::vector<std::string> permalock = {"lock", "user=permalock", "--epc", kOtherEpc};
+  const Case refused[] = {
+      {kill, std::nullopt, 2},
+      {permalock, std::nullopt, 2},
+      {kill, std::string("no\n"), 2},
+      {kill, std::string(kOtherEpc) + "\n", 2},
+      {permalock, std::string("\n"), 2},
+  };
+  for (const Case& c : refused) {
+    RunOptions options;
+    options.typed = c.typed;
+    std::vector<std::string> args = {"--port", server_->devicePath()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Outcome run = RunQuarn(args, options);
+    EXPECT_EQ(run.status, c.status) << c.args[0] << "\n" << run.err;
+    EXPECT_NE(run.err.find("nothing was sent: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("cannot be undone"), std::string::npos) << run.err;
+    if (!c.typed) {
+      EXPECT_NE(run.err.find("needs --yes"), std::string::npos) << run.err;
+    }
+  }
+  // Nothing reached the tags: both answer, and the user bank still takes writes.
+  EXPECT_EQ(InventoryEpcs().size(), 2u);
+  Ok({"write", "user", "0", "1234", "--epc", kOtherEpc});
+
+  RunOptions typed;
+  typed.typed = std::string(kGuardedEpc) + "\n";
+  std::vector<std::string> args = {"--port", server_->devicePath()};
+  args.insert(args.end(), kill.begin(), kill.end());
+  Outcome killed = RunQuarn(args, typed);
+  EXPECT_EQ(killed.status, 0) << killed.err;
+  EXPECT_NE(killed.err.find("Type " + std::string(kGuardedEpc) + " (or yes) to go ahead"), std::string::npos)
+      << killed.err;
+  EXPECT_EQ(InventoryEpcs(), (std::vector<std::string>{kOtherEpc}));
+
+  std::vector<std::string> lock = permalock;
+  lock.push_back("--yes");
+  EXPECT_EQ(Ok(lock)["areas"]["user"], "permalock");
+  EXPECT_EQ(Fails({"write", "user", "0", "5678", "--epc", kOtherEpc})["readerErrorCode"], 0x04);
+  // A lock that can be undone does not ask.
+  EXPECT_EQ(Ok({"lock", "epc=lock", "--epc", kOtherEpc})["areas"]["epc"], "lock");
+}
+
+// Counted nouns read right for one and for many.
+TEST_F(CliTags, OneIsSingularEverywhere) {
+  StartOneTag();
+  struct Case {
+    std::vector<std::string> args;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {{"register", "write", "0x1F0", "A1"}, "wrote 1 register byte at 0x1F0\n"},
+      {{"register", "write", "0x1F0", "A1B2"}, "wrote 2 register bytes at 0x1F0\n"},
+      {{"write", "user", "0", "1234", "--epc", kGuardedEpc}, "wrote 1 word to user @0\n"},
+      {{"write", "user", "0", "12345678", "--epc", kGuardedEpc}, "wrote 2 words to user @0\n"},
+      {{"erase", "user", "0", "1", "--epc", kGuardedEpc}, "erased 1 word of user @0\n"},
+      {{"inventory", "--time", "0.3"}, "1 tag, "},
+      {{"read-all", "user", "0", "1", "--time", "0.3"}, "\n1 tag\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Text(c.args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(c.expected), std::string::npos) << c.expected << "\n" << run.out;
+    EXPECT_EQ(run.out.find(" 1 reads"), std::string::npos) << run.out;
+  }
 }
 
 TEST_F(CliTags, ANewEpcIsWhatTheInventoryReports) {
@@ -162,8 +250,28 @@ TEST_F(CliTags, FiltersChangeWhichTagsTakePart) {
 
   Ok({"filter", "delete", "0"});
   EXPECT_EQ(InventoryEpcs().size(), 2u);
-  auto empty = Fails({"filter", "list"});
-  EXPECT_TRUE(empty.contains("hint")) << empty;
+  EXPECT_EQ(Ok({"filter", "list"})["filters"], nlohmann::json::array());
+}
+
+TEST_F(CliTags, AnEmptyFilterTableIsAnEmptyListNotAFailure) {
+  StartOneTag();
+  for (const std::vector<std::string>& list : {std::vector<std::string>{"filter", "list"},
+                                               std::vector<std::string>{"filter", "list", "--index", "5", "--option", "0"}}) {
+    EXPECT_EQ(Ok(list)["filters"], nlohmann::json::array());
+    Outcome text = Text(list);
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out, "no filters\n");
+  }
+  // A listing the reader refuses for another reason is still a failure.
+  EXPECT_EQ(Fails({"filter", "list", "--option", "7"})["status"], 0x02);
+}
+
+TEST_F(CliTags, AnAddedFilterSaysItActsOnlyOnceSelected) {
+  StartOneTag();
+  Outcome added = Text({"filter", "add", "E200"});
+  EXPECT_EQ(added.status, 0) << added.err;
+  EXPECT_EQ(added.out, "added filter 0; a filter acts only once it is selected: quarn filter select INDEX\n");
+  EXPECT_EQ(Ok({"filter", "add", "3000", "--index", "1"})["selected"], false);
 }
 
 TEST_F(CliTags, ReadAllGetsEachTagsOwnWords) {

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "quarn_api.h"
+#include "quarn/bytes.h"
 
 namespace quarn::cli {
 
@@ -12,15 +12,22 @@ namespace {
 
 constexpr const char* kBankNames[] = {"reserved", "epc", "tid", "user"};
 constexpr const char* kLockAreas[] = {"kill", "access", "epc", "tid", "user"};
-// Index is the LockGenCode choice; 0 leaves the area as it is.
-constexpr const char* kLockChoices[] = {"keep", "lock", "unlock", "permalock", "permaunlock"};
+// By LockAction's number; keep leaves the area as it is.
+constexpr const char* kLockActions[] = {"keep", "lock", "unlock", "permalock", "permaunlock"};
+constexpr size_t kLockActionCount = sizeof kLockActions / sizeof kLockActions[0];
 
-constexpr long kMaxWordAddress = 0x3FFF;
 constexpr size_t kMaxEpcBytes = 62;
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
+}
+
+quarn::LockAction ParseLockAction(const std::string& text) {
+  const std::string name = Lower(text);
+  for (size_t action = 0; action < kLockActionCount; ++action)
+    if (name == kLockActions[action]) return static_cast<quarn::LockAction>(action);
+  FailUsage("unknown lock choice '" + text + "': use lock, unlock, permalock, permaunlock or keep");
 }
 
 }  // namespace
@@ -36,9 +43,7 @@ Bytes ParseHex(const std::string& text, const std::string& what) {
     digits += c;
   }
   if (digits.size() % 2 != 0) FailUsage(what + " '" + text + "' has an odd number of hex digits");
-  Bytes bytes(digits.size() / 2);
-  if (!bytes.empty()) UhfCStringToChar(digits.data(), bytes.data(), static_cast<int>(digits.size()));
-  return bytes;
+  return quarn::FromHex(digits);
 }
 
 long ParseNumber(const std::string& text, long low, long high, const std::string& what) {
@@ -58,14 +63,9 @@ int ParseBank(const std::string& text) {
   FailUsage("unknown memory bank '" + text + "': use reserved, epc, tid or user");
 }
 
-const char* BankName(int bank) { return bank >= 0 && bank < 4 ? kBankNames[bank] : "?"; }
+quarn::MemoryBank BankOf(int bank) { return static_cast<quarn::MemoryBank>(bank); }
 
-Bytes EncodeWordPointer(long wordAddress) {
-  if (wordAddress < 0 || wordAddress > kMaxWordAddress)
-    FailUsage("word address " + std::to_string(wordAddress) + " is out of range (0 to 16383)");
-  if (wordAddress < 0x80) return {static_cast<uint8_t>(wordAddress)};
-  return {static_cast<uint8_t>(0x80 | (wordAddress >> 7)), static_cast<uint8_t>(wordAddress & 0x7F)};
-}
+const char* BankName(int bank) { return bank >= 0 && bank < 4 ? kBankNames[bank] : "?"; }
 
 long DecodeWordPointer(const Bytes& wordPointer) {
   if (wordPointer.empty()) return 0;
@@ -73,10 +73,10 @@ long DecodeWordPointer(const Bytes& wordPointer) {
   return (static_cast<long>(wordPointer[0] & 0x7F) << 7) | (wordPointer[1] & 0x7F);
 }
 
-std::array<uint8_t, 4> ParsePassword(const std::string& text, const std::string& what) {
+quarn::Password ParsePassword(const std::string& text, const std::string& what) {
   Bytes bytes = ParseHex(text, what);
   if (bytes.size() != 4) FailUsage(what + " '" + text + "' must be 8 hex digits (4 bytes)");
-  return {bytes[0], bytes[1], bytes[2], bytes[3]};
+  return quarn::Password(std::array<uint8_t, 4>{bytes[0], bytes[1], bytes[2], bytes[3]});
 }
 
 Bytes TagRecordFor(const std::string& epcText, const std::string& pcText) {
@@ -99,42 +99,53 @@ Bytes TagRecordFor(const std::string& epcText, const std::string& pcText) {
   return record;
 }
 
-size_t TagRecordSize(uint8_t byte0) { return ((static_cast<size_t>(byte0) >> 3) + 1) * 2; }
-
-TagIdentity IdentifyTag(const uint8_t* record, size_t size) {
-  if (size < 2) return {HexText(record, size), ""};
-  return {HexText(record, 2), HexText(record + 2, size - 2)};
+quarn::TagRecord TagFor(const std::string& epcText, const std::string& pcText) {
+  return quarn::TagRecord::FromBytes(TagRecordFor(epcText, pcText));
 }
 
-Json TagJson(const uint8_t* record, size_t size) {
-  TagIdentity tag = IdentifyTag(record, size);
-  return Json{{"epc", tag.epc}, {"pc", tag.pc}};
+TagIdentity IdentifyTag(const quarn::TagRecord& tag) { return {HexText(tag.bytes().data(), 2), tag.epcHex()}; }
+
+Json TagJson(const quarn::TagRecord& tag) {
+  TagIdentity identity = IdentifyTag(tag);
+  return Json{{"epc", identity.epc}, {"pc", identity.pc}};
 }
 
-int ParseLockChoice(const std::string& text) {
-  std::string name = Lower(text);
-  for (int choice = 0; choice < 5; ++choice)
-    if (name == kLockChoices[choice]) return choice;
-  FailUsage("unknown lock choice '" + text + "': use lock, unlock, permalock, permaunlock or keep");
-}
-
-std::array<int, 5> ParseLockRequest(const std::vector<std::string>& pairs) {
-  std::array<int, 5> choices{};
+LockRequest ParseLockRequest(const std::vector<std::string>& pairs) {
+  LockRequest request{};
   if (pairs.empty()) FailUsage("name at least one area to lock, such as user=lock");
   for (const auto& pair : pairs) {
     auto equals = pair.find('=');
     if (equals == std::string::npos) FailUsage("'" + pair + "' is not AREA=CHOICE, such as user=lock");
     std::string area = Lower(pair.substr(0, equals));
     size_t index = 0;
-    while (index < 5 && area != kLockAreas[index]) ++index;
-    if (index == 5) FailUsage("unknown lock area '" + area + "': use kill, access, epc, tid or user");
-    choices[index] = ParseLockChoice(pair.substr(equals + 1));
+    while (index < request.size() && area != kLockAreas[index]) ++index;
+    if (index == request.size()) FailUsage("unknown lock area '" + area + "': use kill, access, epc, tid or user");
+    request[index] = ParseLockAction(pair.substr(equals + 1));
   }
-  return choices;
+  return request;
+}
+
+quarn::LockSettings LockSettingsOf(const LockRequest& request) {
+  quarn::LockSettings settings;
+  settings.killPassword = request[0];
+  settings.accessPassword = request[1];
+  settings.epc = request[2];
+  settings.tid = request[3];
+  settings.user = request[4];
+  return settings;
+}
+
+bool IsIrreversible(const LockRequest& request) {
+  for (quarn::LockAction action : request)
+    if (action == quarn::LockAction::kPermaLock || action == quarn::LockAction::kPermaUnlock) return true;
+  return false;
 }
 
 const char* LockAreaName(size_t area) { return area < 5 ? kLockAreas[area] : "?"; }
 
-const char* LockChoiceName(int choice) { return choice >= 0 && choice < 5 ? kLockChoices[choice] : "?"; }
+const char* LockActionName(quarn::LockAction action) {
+  const auto index = static_cast<size_t>(action);
+  return index < kLockActionCount ? kLockActions[index] : "?";
+}
 
 }  // namespace quarn::cli

@@ -10,8 +10,8 @@ namespace quarn::cli {
 namespace {
 
 Report Check(Context& context) {
-  uint8_t state = 0;
-  RequireReader(UhfCheckANT(context.port(), &state, context.crcFlag()), "did not report its antenna check");
+  const uint8_t state =
+      context.Attempt({"run the antenna check"}, [](quarn::Reader& r) { return r.CheckAntenna(); });
   Report report;
   report.data["antennaState"] = state;
   report.text = "antenna check: " + ByteText(state) + "\n";
@@ -23,7 +23,8 @@ struct ChooseArgs {
 };
 
 Report Choose(Context& context, const ChooseArgs& args) {
-  RequireReader(UhfChooseANT(context.port(), args.antenna, context.crcFlag()), "did not take the antenna");
+  context.Attempt({"choose antenna " + std::to_string(args.antenna)},
+                  [&](quarn::Reader& r) { r.ChooseAntenna(static_cast<uint8_t>(args.antenna)); });
   Report report;
   report.data["antenna"] = args.antenna;
   report.text = "using antenna " + std::to_string(args.antenna) + "\n";
@@ -37,11 +38,10 @@ struct MultiArgs {
 Report Multi(Context& context, const MultiArgs& args) {
   if (!args.setting.empty()) {
     auto value = static_cast<uint8_t>(ParseNumber(args.setting, 0, 255, "multi-antenna setting"));
-    RequireReader(UhfSetMultiANT(context.port(), &value, context.crcFlag()), "did not take the multi-antenna setting");
+    context.Attempt({"set the multi-antenna setting"}, [&](quarn::Reader& r) { r.SetMultiAntSetting(value); });
   }
-  uint8_t setting = 0;
-  RequireReader(UhfGetMultiANT(context.port(), &setting, context.crcFlag()),
-                "did not report its multi-antenna setting");
+  const uint8_t setting = context.Attempt({"read the multi-antenna setting"},
+                                          [](quarn::Reader& r) { return r.GetMultiAntSetting(); });
   Report report;
   report.data["multiAntenna"] = setting;
   report.text = "multi-antenna setting: " + ByteText(setting) + "\n";

@@ -31,7 +31,7 @@ Report Decode(const DecodeArgs& args) {
   Report report;
   std::vector<std::pair<std::string, std::string>> lines;
   report.data["frame"] = HexText(frame.frame);
-  lines.emplace_back("frame", SpacedHex(frame.frame) + " (" + std::to_string(frame.frame.size()) + " bytes unstuffed)");
+  lines.emplace_back("frame", SpacedHex(frame.frame) + " (" + Counted(frame.frame.size(), "byte") + " unstuffed)");
   if (frame.bodyLength >= 0) {
     report.data["length"] = frame.bodyLength;
     report.data["lengthForm"] = frame.twoByteLength ? "two-byte" : "one-byte";

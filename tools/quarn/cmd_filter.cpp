@@ -9,9 +9,11 @@ namespace quarn::cli {
 
 namespace {
 
-constexpr uint8_t kNoReply = 0xFF;
-constexpr int kMaxFilters = 256;
 constexpr const char* kTargetNames[] = {"s0", "s1", "s2", "s3", "sl"};
+// The reader's status when it holds no filter at the index asked for (or from it on): a listing with
+// nothing in it, not a fault.
+constexpr uint8_t kNoFilterThere = 0x03;
+constexpr const char* kSelectNote = "a filter acts only once it is selected: quarn filter select INDEX";
 
 struct AddArgs {
   int index = 0;
@@ -27,60 +29,49 @@ struct AddArgs {
 int ParseTarget(const std::string& text) {
   for (int target = 0; target < 5; ++target)
     if (text == kTargetNames[target]) return target;
-  return static_cast<int>(ParseNumber(text, 0, 7, "select target"));
+  return static_cast<int>(ParseNumber(text, 0, 7, "select target (--target)"));
 }
 
 std::string TargetName(int target) { return target >= 0 && target < 5 ? kTargetNames[target] : std::to_string(target); }
 
-// The refusal of a filter command: errorCode carries the reader's status byte, or 0xFF for no reply.
-[[noreturn]] void FailFilter(const std::string& what, uint8_t errorCode) {
-  if (errorCode == kNoReply) FailReader("the reader did not answer the " + what);
-  FailReader("the reader refused the " + what + " with status " + ByteText(errorCode));
-}
-
-FilterRecord RecordOf(const AddArgs& args) {
-  FilterRecord filter{};
+quarn::Filter FilterOf(const AddArgs& args) {
   Bytes mask = ParseHex(args.mask, "mask");
-  if (mask.size() > sizeof filter.mask) FailUsage("the mask holds at most 32 bytes");
+  if (mask.size() > quarn::Filter::kMaxMaskBytes) FailUsage("the mask holds at most 32 bytes");
   int maskBits = args.maskBits >= 0 ? args.maskBits : static_cast<int>(mask.size() * 8);
-  if (maskBits > 255) FailUsage("a mask is at most 255 bits long");
+  if (maskBits > 255) FailUsage("a mask is at most 255 bits long; give fewer with --bits");
   if (static_cast<size_t>(maskBits + 7) / 8 > mask.size())
-    FailUsage("the mask has " + std::to_string(mask.size()) + " bytes, fewer than " + std::to_string(maskBits) +
-              " bits need");
-  Bytes pointer = EncodeWordPointer(args.pointer);  // a bit pointer takes the same EBV form
-  filter.filterIndex = static_cast<uint8_t>(args.index);
-  filter.recordLength = static_cast<uint8_t>(8 + (pointer.size() - 1) + static_cast<size_t>(maskBits + 7) / 8);
+    FailUsage("the mask has " + Counted(mask.size(), "byte") + ", fewer than " + Counted(static_cast<size_t>(maskBits), "bit") +
+              " (--bits) need");
+  quarn::Filter filter;
+  filter.index = static_cast<uint8_t>(args.index);
   filter.target = static_cast<uint8_t>(ParseTarget(args.target));
   filter.action = static_cast<uint8_t>(args.action);
-  filter.memBank = static_cast<uint8_t>(ParseBank(args.bank));
-  filter.pointer[0] = pointer[0];
-  filter.pointer[1] = pointer.size() > 1 ? pointer[1] : 0;
-  filter.maskBitLength = static_cast<uint8_t>(maskBits);
-  std::copy(mask.begin(), mask.end(), filter.mask);
+  filter.bank = BankOf(ParseBank(args.bank));
+  filter.bitPointer = static_cast<uint32_t>(args.pointer);
+  filter.SetMask(mask, static_cast<uint8_t>(maskBits));
   filter.truncate = static_cast<uint8_t>(args.truncate);
   return filter;
 }
 
-Json FilterJson(const FilterRecord& filter) {
-  size_t maskBytes = (static_cast<size_t>(filter.maskBitLength) + 7) / 8;
-  Bytes pointer = {filter.pointer[0], filter.pointer[1]};
-  return Json{{"index", filter.filterIndex},
+Json FilterJson(const quarn::Filter& filter) {
+  return Json{{"index", filter.index},
               {"target", TargetName(filter.target)},
               {"action", filter.action},
-              {"bank", BankName(filter.memBank)},
-              {"pointer", DecodeWordPointer(pointer)},
+              {"bank", BankName(static_cast<int>(filter.bank))},
+              {"pointer", filter.bitPointer},
               {"maskBits", filter.maskBitLength},
-              {"mask", HexText(filter.mask, maskBytes)},
+              {"mask", HexText(filter.maskBytes())},
               {"truncate", filter.truncate}};
 }
 
 Report Add(Context& context, const AddArgs& args) {
-  FilterRecord filter = RecordOf(args);
-  uint8_t errorCode = kNoReply;
-  if (!UhfAddFilter(context.port(), &filter, &errorCode, context.crcFlag())) FailFilter("filter", errorCode);
+  const quarn::Filter filter = FilterOf(args);
+  context.Attempt({"add filter " + std::to_string(args.index)}, [&](quarn::Reader& r) { r.AddFilter(filter); });
   Report report;
   report.data["filter"] = FilterJson(filter);
-  report.text = "added filter " + std::to_string(args.index) + "\n";
+  report.data["selected"] = false;
+  report.data["note"] = kSelectNote;
+  report.text = "added filter " + std::to_string(args.index) + "; " + kSelectNote + "\n";
   return report;
 }
 
@@ -89,29 +80,30 @@ struct IndexArgs {
   int option = 0;
 };
 
-constexpr uint8_t kLastReport = 0x01;
+bool NoFilterThere(const quarn::ErrorDetail& detail) {
+  return detail.code == quarn::Errc::kRefused && detail.status == kNoFilterThere;
+}
 
 Report List(Context& context, const IndexArgs& args) {
-  uint8_t errorCode = kNoReply;
-  if (!UhfStartGetFilterByIndex(context.port(), args.index, args.option, &errorCode, context.crcFlag())) {
-    if (errorCode == kNoReply) FailFilter("filter listing", errorCode);
-    throw Failure(kExitFailed, "the reader refused the filter listing with status " + ByteText(errorCode), std::nullopt,
-                  "a reader refuses to list when it holds no filter from that index on");
-  }
+  quarn::Reader& reader = context.reader();
+  std::error_code ec;
+  quarn::FilterListing listing = reader.ListFilters(static_cast<uint8_t>(args.index), static_cast<uint8_t>(args.option),
+                                                    quarn::StreamOptions(), ec);
+  const Action action{"list the filters"};
+  const bool empty = ec && NoFilterThere(reader.lastError());
+  if (ec && !empty) context.Fail(action);
   Json filters = Json::array();
   std::vector<std::vector<std::string>> rows;
-  for (int n = 0; n < kMaxFilters; ++n) {
-    uint8_t frameStatus = kNoReply;
-    FilterRecord filter{};
-    // The listing ends with its last report (status 0x01), a frame that is no report, or silence.
-    if (!UhfReadFilterByIndex(context.port(), &frameStatus, &filter)) break;
-    Json entry = FilterJson(filter);
-    filters.push_back(entry);
-    rows.push_back({std::to_string(filter.filterIndex), entry["target"].get<std::string>(),
-                    std::to_string(filter.action), entry["bank"].get<std::string>(),
-                    std::to_string(entry["pointer"].get<long>()), std::to_string(filter.maskBitLength),
-                    entry["mask"].get<std::string>(), std::to_string(filter.truncate)});
-    if (frameStatus == kLastReport) break;
+  if (!empty) {
+    for (const quarn::Filter& filter : listing) {
+      Json entry = FilterJson(filter);
+      filters.push_back(entry);
+      rows.push_back({std::to_string(filter.index), entry["target"].get<std::string>(), std::to_string(filter.action),
+                      entry["bank"].get<std::string>(), std::to_string(filter.bitPointer),
+                      std::to_string(filter.maskBitLength), entry["mask"].get<std::string>(),
+                      std::to_string(filter.truncate)});
+    }
+    if (listing.endedBy() == quarn::StreamEnd::kError) context.Fail(action);
   }
   Report report;
   report.data["filters"] = filters;
@@ -122,9 +114,8 @@ Report List(Context& context, const IndexArgs& args) {
 }
 
 Report Delete(Context& context, const IndexArgs& args) {
-  uint8_t errorCode = kNoReply;
-  if (!UhfDeleteFilterByIndex(context.port(), args.index, &errorCode, context.crcFlag()))
-    FailFilter("filter deletion", errorCode);
+  context.Attempt({"delete filter " + std::to_string(args.index)},
+                  [&](quarn::Reader& r) { r.DeleteFilter(static_cast<uint8_t>(args.index)); });
   Report report;
   report.data["deleted"] = args.index;
   report.text = "deleted filter " + std::to_string(args.index) + "\n";
@@ -132,9 +123,9 @@ Report Delete(Context& context, const IndexArgs& args) {
 }
 
 Report Select(Context& context, const IndexArgs& args) {
-  uint8_t errorCode = kNoReply;
-  if (!UhfSelectFilterByIndex(context.port(), args.index, args.option, &errorCode, context.crcFlag()))
-    FailFilter("filter selection", errorCode);
+  context.Attempt({"select filter " + std::to_string(args.index)}, [&](quarn::Reader& r) {
+    r.SelectFilter(static_cast<uint8_t>(args.index), static_cast<uint8_t>(args.option));
+  });
   Report report;
   report.data["selected"] = args.index;
   report.text = "selected filter " + std::to_string(args.index) + "\n";
@@ -148,7 +139,9 @@ void AddFilterCommands(CLI::App& app, CommandSet& commands) {
   filter->require_subcommand(1);
 
   auto add = std::make_shared<AddArgs>();
-  auto* addCommand = commands.Add(*filter, "add", "add a filter: tags whose memory matches the mask",
+  auto* addCommand = commands.Add(*filter, "add",
+                                  "add a filter: tags whose memory matches the mask; it acts only once selected "
+                                  "(quarn filter select INDEX)",
                                   [add](Context& c) { return Add(c, *add); });
   addCommand->add_option("mask", add->mask, "the mask in hex")->required();
   addCommand->add_option("-i,--index", add->index, "the filter's index in the table")
@@ -170,8 +163,8 @@ void AddFilterCommands(CLI::App& app, CommandSet& commands) {
 
   auto list = std::make_shared<IndexArgs>();
   list->option = 1;
-  auto* listCommand =
-      commands.Add(*filter, "list", "list the filters the reader keeps", [list](Context& c) { return List(c, *list); });
+  auto* listCommand = commands.Add(*filter, "list", "list the filters the reader keeps (none is an empty list)",
+                                   [list](Context& c) { return List(c, *list); });
   listCommand->add_option("-i,--index", list->index, "the index to start from")->check(CLI::Range(0, 255));
   listCommand
       ->add_option("--option", list->option, "the listing option byte (commonly 0: that index only, 1: from it on)")
@@ -184,7 +177,7 @@ void AddFilterCommands(CLI::App& app, CommandSet& commands) {
   deleteCommand->add_option("index", del->index, "the filter's index")->required()->check(CLI::Range(0, 255));
 
   auto select = std::make_shared<IndexArgs>();
-  auto* selectCommand = commands.Add(*filter, "select", "make a filter the one in force",
+  auto* selectCommand = commands.Add(*filter, "select", "make a filter act on the tags that take part",
                                      [select](Context& c) { return Select(c, *select); });
   selectCommand->add_option("index", select->index, "the filter's index")->required()->check(CLI::Range(0, 255));
   selectCommand

@@ -7,14 +7,14 @@
 
 #include "arguments.h"
 #include "commands.h"
-#include "terminal.h"
+#include "stream_loop.h"
 
 namespace quarn::cli {
 
 namespace {
 
-constexpr size_t kTagRecordBuffer = 64;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr int kNoAntenna = -1;
 
 struct InventoryArgs {
   double seconds = 1.0;
@@ -24,19 +24,18 @@ struct InventoryArgs {
 };
 
 struct SeenTag {
-  Bytes record;
-  int antenna = -1;
+  quarn::TagRecord tag;
+  int antenna = kNoAntenna;
   long reads = 0;
 };
 
 // Unique tags in the order they were first seen; one tag on two antennas is two rows.
 class TagTally {
  public:
-  void Count(const uint8_t* record, size_t size, int antenna) {
-    Bytes key(record, record + size);
-    key.push_back(static_cast<uint8_t>(antenna & 0xFF));
-    auto [at, added] = index_.emplace(key, tags_.size());
-    if (added) tags_.push_back({Bytes(record, record + size), antenna, 0});
+  void Count(const quarn::TagReport& report) {
+    const int antenna = report.antenna ? *report.antenna : kNoAntenna;
+    auto [at, added] = index_.emplace(std::make_pair(report.tag, antenna), tags_.size());
+    if (added) tags_.push_back({report.tag, antenna, 0});
     ++tags_[at->second].reads;
     ++total_;
   }
@@ -44,7 +43,7 @@ class TagTally {
   long total() const { return total_; }
 
  private:
-  std::map<Bytes, size_t> index_;
+  std::map<std::pair<quarn::TagRecord, int>, size_t> index_;
   std::vector<SeenTag> tags_;
   long total_ = 0;
 };
@@ -53,11 +52,11 @@ std::string TallyText(const TagTally& tally, bool antennas) {
   std::vector<std::string> header = {"#", "EPC", "PC", "reads"};
   if (antennas) header.push_back("antenna");
   std::vector<std::vector<std::string>> rows;
-  for (const auto& tag : tally.tags()) {
-    TagIdentity identity = IdentifyTag(tag.record.data(), tag.record.size());
+  for (const auto& seen : tally.tags()) {
+    TagIdentity identity = IdentifyTag(seen.tag);
     std::vector<std::string> row = {std::to_string(rows.size() + 1), identity.epc.empty() ? "(none)" : identity.epc,
-                                    identity.pc, std::to_string(tag.reads)};
-    if (antennas) row.push_back(std::to_string(tag.antenna));
+                                    identity.pc, std::to_string(seen.reads)};
+    if (antennas) row.push_back(std::to_string(seen.antenna));
     rows.push_back(row);
   }
   return TableText(header, rows);
@@ -65,75 +64,64 @@ std::string TallyText(const TagTally& tally, bool antennas) {
 
 Json TallyJson(const TagTally& tally, bool antennas) {
   Json tags = Json::array();
-  for (const auto& tag : tally.tags()) {
-    Json entry = TagJson(tag.record.data(), tag.record.size());
-    entry["reads"] = tag.reads;
-    if (antennas) entry["antenna"] = tag.antenna;
+  for (const auto& seen : tally.tags()) {
+    Json entry = TagJson(seen.tag);
+    entry["reads"] = seen.reads;
+    if (antennas) entry["antenna"] = seen.antenna;
     tags.push_back(entry);
   }
   return tags;
 }
 
-bool StartInventory(Context& context, const InventoryArgs& args) {
-  int hasParam = args.param >= 0 ? 1 : 0;
-  int param = args.param >= 0 ? args.param : 0;
-  if (args.antennas) return UhfStartInventoryForMultiAnt(context.port(), hasParam, param, context.crcFlag()) == 1;
-  return UhfStartInventory(context.port(), hasParam, param, context.crcFlag()) == 1;
-}
-
-// One report from the stream, or false when the next frame was none (or none came in time).
-bool NextReport(Context& context, bool antennas, uint8_t* record, uint8_t& size, int& antenna) {
-  if (!antennas) return UhfReadInventory(context.port(), &size, record) == 1;
-  uint8_t antennaNumber = 0;
-  if (!UhfReadInventoryFromMultiAnt(context.port(), &antennaNumber, &size, record)) return false;
-  antenna = antennaNumber;
-  return true;
+Report TallyReport(const TagTally& tally, bool antennas, double seconds) {
+  Report report;
+  report.data["tags"] = TallyJson(tally, antennas);
+  report.data["reads"] = tally.total();
+  report.data["seconds"] = seconds;
+  char elapsed[32];
+  std::snprintf(elapsed, sizeof elapsed, " in %.1f s\n", seconds);
+  report.text = TallyText(tally, antennas) + Counted(tally.tags().size(), "tag") + ", " +
+                Counted(static_cast<size_t>(tally.total()), "read") + elapsed;
+  return report;
 }
 
 Report Continuous(Context& context, const InventoryArgs& args) {
-  if (!StartInventory(context, args)) FailReader("the reader did not start the inventory (no reply, or it refused)");
-
   TagTally tally;
   LiveArea live(stdout);
-  bool drawLive = live.active() && !context.options.json;
-  InterruptWatch interrupt;
-  Deadline deadline(args.seconds);
+  const bool drawLive = live.active() && !context.options.json;
   auto nextDraw = std::chrono::steady_clock::now();
-  while (!deadline.passed() && !interrupt.interrupted()) {
-    uint8_t record[kTagRecordBuffer];
-    uint8_t size = 0;
-    int antenna = -1;
-    if (NextReport(context, args.antennas, record, size, antenna)) tally.Count(record, size, antenna);
-    if (drawLive && std::chrono::steady_clock::now() >= nextDraw) {
-      live.Draw(TallyText(tally, args.antennas) + "reading... " + std::to_string(tally.total()) + " reads\n");
-      nextDraw = std::chrono::steady_clock::now() + kRedrawInterval;
-    }
-  }
-  bool stopped = UhfStopOperation(context.port(), context.crcFlag()) == 1;
-  double elapsed = deadline.elapsed();
+  Deadline started(0);
+  auto start = [&](quarn::Reader& reader, quarn::StreamOptions options, std::error_code& ec) {
+    if (args.param >= 0) options.startParameter = static_cast<uint8_t>(args.param);
+    return args.antennas ? reader.InventoryForMultiAnt(options, ec) : reader.Inventory(options, ec);
+  };
+  auto take = [&](const quarn::TagReport& report) {
+    tally.Count(report);
+    if (!drawLive || std::chrono::steady_clock::now() < nextDraw) return;
+    live.Draw(TallyText(tally, args.antennas) + "reading... " + Counted(static_cast<size_t>(tally.total()), "read") +
+              "\n");
+    nextDraw = std::chrono::steady_clock::now() + kRedrawInterval;
+  };
+  auto partial = [&] {
+    live.Clear();
+    return TallyReport(tally, args.antennas, started.elapsed());
+  };
+  const StreamRun run = RunStreams(context, {"run the inventory"}, args.seconds, start, take, partial);
   live.Clear();
 
-  Report report;
-  report.data["tags"] = TallyJson(tally, args.antennas);
-  report.data["reads"] = tally.total();
-  report.data["seconds"] = elapsed;
-  report.data["stopped"] = stopped;
-  char summary[96];
-  std::snprintf(summary, sizeof summary, "%zu tags, %ld reads in %.1f s\n", tally.tags().size(), tally.total(),
-                elapsed);
-  report.text = TallyText(tally, args.antennas) + summary;
-  if (!stopped) report.text += "warning: the reader did not confirm the stop; try quarn stop\n";
+  Report report = TallyReport(tally, args.antennas, run.seconds);
+  report.data["stopped"] = run.stopped;
+  report.text += StopWarning(run);
   return report;
 }
 
 Report Single(Context& context) {
-  uint8_t record[kTagRecordBuffer];
-  uint8_t size = 0;
-  if (!UhfInventorySingleTag(context.port(), &size, record, context.crcFlag()))
-    FailReader("no single tag answered (none in the field, or the reader refused)");
+  const quarn::TagRecord tag = context.Attempt({"find the single tag in the field",
+                                                "no single tag answered: the field holds none, or several (quarn inventory lists them)"},
+                                               [](quarn::Reader& r) { return r.InventorySingleTag(); });
   Report report;
-  report.data["tag"] = TagJson(record, size);
-  TagIdentity identity = IdentifyTag(record, size);
+  report.data["tag"] = TagJson(tag);
+  TagIdentity identity = IdentifyTag(tag);
   report.text = FieldsText({{"EPC", identity.epc}, {"PC", identity.pc}});
   return report;
 }

@@ -1,21 +1,19 @@
 // read-all: the reader reads the same words from every tag it meets, for a while; a table of the tags
 // with what each holds there.
 
-#include <chrono>
 #include <map>
 #include <memory>
 
 #include "arguments.h"
 #include "commands.h"
-#include "terminal.h"
+#include "stream_loop.h"
 
 namespace quarn::cli {
 
 namespace {
 
-constexpr size_t kBlockBuffer = 2038;
-constexpr size_t kTagRecordBuffer = 64;
-constexpr uint8_t kNoDataFrame = 0xEE;  // preset: a frame of the read that carries no data leaves it
+constexpr uint8_t kLongForm = 0x01;  // the options byte's bit for a second area
+constexpr int kNoAntenna = -1;
 
 struct MultiReadArgs {
   std::string bank;
@@ -28,98 +26,91 @@ struct MultiReadArgs {
 };
 
 struct TagData {
-  Bytes record;
-  int antenna = -1;
+  quarn::TagRecord tag;
+  int antenna = kNoAntenna;
   std::string data;
   long reads = 0;
 };
 
-// readOptions, then its option bytes: 2 in the short form, 5 or 6 in the long one (bit 0 of readOptions).
-Bytes ReadOptions(const std::string& text) {
+// The options byte, then its option bytes: the two the request ends with in the short form; the second
+// area (bank, EBV word address, word count) before them in the long form (bit 0 of the options byte).
+void ApplyReadOptions(const std::string& text, quarn::MultiTagReadRequest& request) {
   Bytes options = ParseHex(text, "read options");
-  if (options.empty()) FailUsage("the read options start with the options byte");
-  size_t wanted = (options[0] & 0x01) ? (options.size() > 2 && (options[2] & 0x80) ? 7 : 6) : 3;
+  if (options.empty()) FailUsage("the read options (--options) start with the options byte");
+  const bool longForm = (options[0] & kLongForm) != 0;
+  const size_t pointerBytes = longForm && options.size() > 2 && (options[2] & 0x80) ? 2 : 1;
+  const size_t wanted = longForm ? 1 + 1 + pointerBytes + 1 + 2 : 3;
   if (options.size() != wanted)
-    FailUsage("read options " + text + " must be " + std::to_string(wanted) + " bytes for options byte " +
+    FailUsage("read options (--options) " + text + " must be " + Counted(wanted, "byte") + " for options byte " +
               ByteText(options[0]));
-  return options;
-}
-
-bool Start(Context& context, const MultiReadArgs& args, int bank, const Bytes& pointer, int words,
-           const Bytes& options) {
-  auto password = ParsePassword(args.password, "access password");
-  auto start = args.antennas ? UhfStartReadDataForMultiAnt : UhfStartReadDataFromMultiTag;
-  return start(context.port(), password.data(), bank, pointer.data(), words, options[0], options.data() + 1,
-               context.crcFlag()) == 1;
-}
-
-// The next data frame: its record, its first block (and second, when it has one) and antenna.
-bool NextData(Context& context, bool antennas, TagData& frame) {
-  uint8_t status = kNoDataFrame, antenna = 0, recordSize = 0;
-  uint8_t length[2] = {}, secondLength[2] = {};
-  Bytes data(kBlockBuffer), second(kBlockBuffer);
-  uint8_t record[kTagRecordBuffer];
-  int result = antennas ? UhfGetDataFromMultiAnt(context.port(), &antenna, &status, length, data.data(), secondLength,
-                                                 second.data(), record, &recordSize)
-                        : UhfGetDataFromMultiTag(context.port(), &status, length, data.data(), secondLength,
-                                                 second.data(), record, &recordSize);
-  if (!result || status == kNoDataFrame) return false;
-  data.resize(static_cast<size_t>(length[0]) << 8 | length[1]);
-  frame.record.assign(record, record + recordSize);
-  frame.antenna = antennas ? antenna : -1;
-  frame.data = HexText(data);
-  if (status == 0x01) {
-    second.resize(static_cast<size_t>(secondLength[0]) << 8 | secondLength[1]);
-    frame.data += " " + HexText(second);
+  request.readOptions = options[0];
+  if (longForm) {
+    if (options[1] > 3) FailUsage("the second area's bank in --options is 0 to 3, not " + ByteText(options[1]));
+    quarn::MemoryArea second;
+    second.bank = BankOf(options[1]);
+    second.start = static_cast<uint32_t>(DecodeWordPointer(Bytes(options.begin() + 2, options.begin() + 2 +
+                                                                  static_cast<long>(pointerBytes))));
+    second.wordCount = options[2 + pointerBytes];
+    request.secondArea = second;
   }
-  return true;
+  request.optionBytes = {options[wanted - 2], options[wanted - 1]};
+}
+
+std::string DataText(const quarn::TagData& frame) {
+  std::string text = HexText(frame.data);
+  if (frame.secondData) text += " " + HexText(*frame.secondData);
+  return text;
 }
 
 Report MultiRead(Context& context, const MultiReadArgs& args) {
-  int bank = ParseBank(args.bank);
-  Bytes pointer = EncodeWordPointer(ParseNumber(args.address, 0, 0x3FFF, "word address"));
-  int words = static_cast<int>(ParseNumber(args.count, 1, 255, "word count"));
-  Bytes options = ReadOptions(args.options);
-  if (!Start(context, args, bank, pointer, words, options))
-    FailReader("the reader did not start the multi-tag read (no reply, or it refused)");
+  const int bank = ParseBank(args.bank);
+  quarn::MultiTagReadRequest request;
+  request.password = ParsePassword(args.password, "access password (-P)");
+  request.area.bank = BankOf(bank);
+  request.area.start = static_cast<uint32_t>(ParseNumber(args.address, 0, 0x3FFF, "word address"));
+  request.area.wordCount = static_cast<uint8_t>(ParseNumber(args.count, 1, 255, "word count"));
+  ApplyReadOptions(args.options, request);
 
-  std::map<Bytes, size_t> index;
+  std::map<std::pair<quarn::TagRecord, int>, size_t> index;
   std::vector<TagData> tags;
-  InterruptWatch interrupt;
-  Deadline deadline(args.seconds);
-  while (!deadline.passed() && !interrupt.interrupted()) {
-    TagData frame;
-    if (!NextData(context, args.antennas, frame)) continue;
-    Bytes key = frame.record;
-    key.push_back(static_cast<uint8_t>(frame.antenna & 0xFF));
-    auto [at, added] = index.emplace(key, tags.size());
-    if (added) tags.push_back(frame);
-    tags[at->second].data = frame.data;
+  auto start = [&](quarn::Reader& reader, const quarn::StreamOptions& options, std::error_code& ec) {
+    return args.antennas ? reader.MultiTagReadForMultiAnt(request, options, ec)
+                         : reader.MultiTagRead(request, options, ec);
+  };
+  auto take = [&](const quarn::TagData& frame) {
+    const int antenna = frame.antenna ? *frame.antenna : kNoAntenna;
+    auto [at, added] = index.emplace(std::make_pair(frame.tag, antenna), tags.size());
+    if (added) tags.push_back({frame.tag, antenna, "", 0});
+    tags[at->second].data = DataText(frame);
     ++tags[at->second].reads;
-  }
-  bool stopped = UhfStopOperation(context.port(), context.crcFlag()) == 1;
+  };
+  auto report = [&] {
+    Report result;
+    Json list = Json::array();
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& seen : tags) {
+      Json entry = TagJson(seen.tag);
+      entry["data"] = seen.data;
+      entry["reads"] = seen.reads;
+      if (args.antennas) entry["antenna"] = seen.antenna;
+      list.push_back(entry);
+      std::vector<std::string> row = {seen.tag.epcHex(), seen.data, std::to_string(seen.reads)};
+      if (args.antennas) row.push_back(std::to_string(seen.antenna));
+      rows.push_back(row);
+    }
+    result.data["bank"] = BankName(bank);
+    result.data["tags"] = list;
+    std::vector<std::string> header = {"EPC", std::string(BankName(bank)) + " @" + args.address, "reads"};
+    if (args.antennas) header.push_back("antenna");
+    result.text = TableText(header, rows) + Counted(tags.size(), "tag") + "\n";
+    return result;
+  };
+  const StreamRun run = RunStreams(context, {"run the multi-tag read"}, args.seconds, start, take, report);
 
-  Report report;
-  Json list = Json::array();
-  std::vector<std::vector<std::string>> rows;
-  for (const auto& tag : tags) {
-    Json entry = TagJson(tag.record.data(), tag.record.size());
-    entry["data"] = tag.data;
-    entry["reads"] = tag.reads;
-    if (args.antennas) entry["antenna"] = tag.antenna;
-    list.push_back(entry);
-    std::vector<std::string> row = {entry["epc"].get<std::string>(), tag.data, std::to_string(tag.reads)};
-    if (args.antennas) row.push_back(std::to_string(tag.antenna));
-    rows.push_back(row);
-  }
-  report.data["bank"] = BankName(bank);
-  report.data["tags"] = list;
-  report.data["stopped"] = stopped;
-  std::vector<std::string> header = {"EPC", std::string(BankName(bank)) + " @" + args.address, "reads"};
-  if (args.antennas) header.push_back("antenna");
-  report.text = TableText(header, rows) + std::to_string(tags.size()) + " tags\n";
-  if (!stopped) report.text += "warning: the reader did not confirm the stop; try quarn stop\n";
-  return report;
+  Report result = report();
+  result.data["stopped"] = run.stopped;
+  result.text += StopWarning(run);
+  return result;
 }
 
 }  // namespace
@@ -138,7 +129,8 @@ void AddMultiReadCommand(CLI::App& app, CommandSet& commands) {
   command->add_flag("-a,--antennas", args->antennas, "read over the antennas the multi-antenna setting names");
   command
       ->add_option("--options", args->options,
-                   "the read options byte and its option bytes in hex, passed to the reader")
+                   "the read options byte and its option bytes in hex, passed to the reader: 3 bytes, or with "
+                   "bit 0 set 6 (7 for a word address from 128) giving a second area: bank, address, count")
       ->capture_default_str();
 }
 

@@ -91,7 +91,7 @@ std::string PortsText(const std::vector<SerialPortInfo>& ports) {
   std::vector<std::vector<std::string>> rows;
   for (const auto& port : ports) rows.push_back(PortRow(port));
   return TableText({"port", "usb id", "serial", "if", "driver", "bus", "adapter", "stable path"}, rows) +
-      std::to_string(ports.size()) + (ports.size() == 1 ? " serial port" : " serial ports") + "\n";
+      Counted(ports.size(), "serial port") + "\n";
 }
 
 Report Ports(const PortsArgs& args) {

@@ -12,50 +12,38 @@ namespace {
 constexpr int kRegisterSpace = 512;
 constexpr int kFrequencyBytes = 7;
 
-struct Frequency {
-  uint8_t bytes[kFrequencyBytes];
-};
-
-bool ReadFrequency(Context& context, Frequency& frequency) {
-  uint8_t* b = frequency.bytes;
-  return UhfGetFrequency(context.port(), &b[0], &b[1], &b[2], &b[4], &b[5], &b[6], context.crcFlag()) == 1;
+// A field of info that may fail without failing the rest: its value, or why it is missing.
+template <typename Value, typename Text>
+void InfoField(Report& report, std::vector<std::pair<std::string, std::string>>& fields, const std::string& key,
+               const std::string& label, const quarn::Reader& reader, const std::error_code& ec, const Value& value,
+               Text text) {
+  report.data[key] = ec ? Json(nullptr) : Json(value);
+  fields.emplace_back(label, ec ? ShortCause(reader.lastError()) : text(value));
 }
 
 Report Info(Context& context) {
-  PortHandle port = context.port();
-  int crc = context.crcFlag();
-  uint8_t version1[6], version2[3];
-  if (!UhfGetVersion(port, version1, version2, crc))
-    FailReader("the reader did not answer on " + context.reader().portName() + " at " +
-               std::to_string(context.options.baud) + " baud (quarn probe finds its rate)");
-
+  const quarn::Version version = context.Attempt({"get the reader's version"}, [](quarn::Reader& r) {
+    return r.GetVersion();
+  });
+  quarn::Reader& reader = context.reader();
   Report report;
   std::vector<std::pair<std::string, std::string>> fields;
-  std::string version = HexText(version1, 6) + " " + HexText(version2, 3);
-  report.data["version"] = version;
-  fields.emplace_back("version", version);
+  report.data["version"] = version.hex();
+  fields.emplace_back("version", version.hex());
 
-  uint8_t uid[12];
-  bool haveUid = UhfGetReaderUID(port, uid, crc) == 1;
-  report.data["uid"] = haveUid ? Json(HexText(uid, 12)) : Json(nullptr);
-  fields.emplace_back("uid", haveUid ? HexText(uid, 12) : "no answer");
+  std::error_code ec;
+  const std::string uid = HexText(reader.GetReaderUid(ec));
+  InfoField(report, fields, "uid", "uid", reader, ec, uid, [](const std::string& v) { return v; });
+  const uint8_t power = reader.GetPower(ec);
+  InfoField(report, fields, "power", "power", reader, ec, power, [](uint8_t v) { return std::to_string(v); });
+  const std::string frequency = HexText(reader.GetFrequency(ec).bytes);
+  InfoField(report, fields, "frequency", "frequency", reader, ec, frequency, [](const std::string& v) { return v; });
 
-  uint8_t power = 0;
-  bool havePower = UhfGetPower(port, &power, crc) == 1;
-  report.data["power"] = havePower ? Json(power) : Json(nullptr);
-  fields.emplace_back("power", havePower ? std::to_string(power) : "no answer");
-
-  Frequency frequency;
-  bool haveFrequency = ReadFrequency(context, frequency);
-  std::string frequencyText = haveFrequency ? HexText(frequency.bytes, kFrequencyBytes) : "";
-  report.data["frequency"] = haveFrequency ? Json(frequencyText) : Json(nullptr);
-  fields.emplace_back("frequency", haveFrequency ? frequencyText : "no answer");
-
-  uint8_t paStatus = 0xFF;
-  bool paOk = UhfGetPaStatus(port, &paStatus, crc) == 1;
-  report.data["paStatus"] = paOk ? "ok" : "fault";
-  fields.emplace_back("PA status", paOk ? "ok" : "fault (or no answer)");
-
+  const quarn::PaStatus pa = reader.GetPaStatus(ec);
+  const bool failed = static_cast<bool>(ec);
+  report.data["paStatus"] = failed ? Json(nullptr) : Json(pa.ok() ? "ok" : "fault");
+  fields.emplace_back("PA status", failed ? ShortCause(reader.lastError())
+                                          : pa.ok() ? "ok" : "fault (status " + ByteText(pa.status) + ")");
   report.text = FieldsText(fields);
   return report;
 }
@@ -67,12 +55,11 @@ struct PowerArgs {
 Report Power(Context& context, const PowerArgs& args) {
   Report report;
   if (!args.values.empty()) {
-    int first = args.values[0];
-    int second = args.values.size() > 1 ? args.values[1] : first;
-    RequireReader(UhfSetPower(context.port(), first, second, context.crcFlag()), "did not take the power setting");
+    auto first = static_cast<uint8_t>(args.values[0]);
+    auto second = static_cast<uint8_t>(args.values.size() > 1 ? args.values[1] : args.values[0]);
+    context.Attempt({"set the power"}, [&](quarn::Reader& r) { r.SetPower(first, second); });
   }
-  uint8_t power = 0;
-  RequireReader(UhfGetPower(context.port(), &power, context.crcFlag()), "did not report its power");
+  const uint8_t power = context.Attempt({"read the power"}, [](quarn::Reader& r) { return r.GetPower(); });
   report.data["power"] = power;
   report.text = (args.values.empty() ? "power: " : "power set, now: ") + std::to_string(power) + "\n";
   return report;
@@ -83,33 +70,34 @@ struct FrequencyArgs {
 };
 
 Report FrequencyCommand(Context& context, const FrequencyArgs& args) {
-  Report report;
   if (!args.bytes.empty()) {
     Bytes value = ParseHex(args.bytes, "frequency setting");
     if (value.size() != kFrequencyBytes) FailUsage("the frequency setting is 7 bytes (14 hex digits)");
-    const uint8_t freq23[2] = {value[2], value[3]};
-    RequireReader(
-        UhfSetFrequency(context.port(), value[0], value[1], freq23, value[4], value[5], value[6], context.crcFlag()),
-        "did not take the frequency setting");
+    quarn::FrequencyConfig config;
+    std::copy(value.begin(), value.end(), config.bytes.begin());
+    context.Attempt({"set the frequency"}, [&](quarn::Reader& r) { r.SetFrequency(config); });
   }
-  Frequency frequency;
-  RequireReader(ReadFrequency(context, frequency) ? 1 : 0, "did not report its frequency setting");
-  std::string text = HexText(frequency.bytes, kFrequencyBytes);
+  const quarn::FrequencyConfig frequency =
+      context.Attempt({"read the frequency setting"}, [](quarn::Reader& r) { return r.GetFrequency(); });
+  const std::string text = HexText(frequency.bytes);
+  Report report;
   report.data["frequency"] = text;
-  Json bytes = Json::array();
-  for (uint8_t b : frequency.bytes) bytes.push_back(b);
-  report.data["bytes"] = bytes;
+  report.data["bytes"] = frequency.bytes;
   report.text = "frequency: " + text + "\n";
   return report;
+}
+
+std::string RegisterAddressText(int address) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%03X", static_cast<unsigned>(address));
+  return text;
 }
 
 // Sixteen bytes a line, each line led by its register address.
 std::string RegisterDump(int address, const Bytes& data) {
   std::string text;
   for (size_t at = 0; at < data.size(); at += 16) {
-    char label[16];
-    std::snprintf(label, sizeof label, "0x%03X:", static_cast<unsigned>(address + static_cast<int>(at)));
-    text += label;
+    text += RegisterAddressText(address + static_cast<int>(at)) + ":";
     for (size_t k = at; k < data.size() && k < at + 16; ++k) text += " " + HexText(&data[k], 1);
     text += "\n";
   }
@@ -125,17 +113,13 @@ struct RegisterArgs {
 Report RegisterRead(Context& context, const RegisterArgs& args) {
   int address = static_cast<int>(ParseNumber(args.address, 0, kRegisterSpace - 1, "register address"));
   int count = static_cast<int>(ParseNumber(args.count, 0, kRegisterSpace, "register count"));
-  if (count == 0) count = kRegisterSpace - address;
   if (address + count > kRegisterSpace) FailUsage("the registers end at 0x1FF");
-  Bytes data(static_cast<size_t>(count));
-  uint8_t errorCode = 0xFF;
-  if (!UhfGetRegister(context.port(), address, count, &errorCode, data.data(), context.crcFlag())) {
-    if (errorCode != 0xFF) FailReader("the reader refused the register read with status " + ByteText(errorCode));
-    FailReader("the reader did not answer the register read");
-  }
+  const Bytes data = context.Attempt({"read the registers"}, [&](quarn::Reader& r) {
+    return r.GetRegisters(static_cast<uint16_t>(address), static_cast<uint16_t>(count));
+  });
   Report report;
   report.data["address"] = address;
-  report.data["count"] = count;
+  report.data["count"] = data.size();
   report.data["data"] = HexText(data);
   report.text = RegisterDump(address, data);
   return report;
@@ -146,24 +130,19 @@ Report RegisterWrite(Context& context, const RegisterArgs& args) {
   Bytes data = ParseHex(args.data, "register data");
   if (data.empty()) FailUsage("give at least one byte to write");
   if (address + static_cast<int>(data.size()) > kRegisterSpace) FailUsage("the registers end at 0x1FF");
-  uint8_t errorCode = 0xFF;
-  if (!UhfSetRegister(context.port(), address, static_cast<int>(data.size()), data.data(), &errorCode,
-                      context.crcFlag())) {
-    if (errorCode != 0xFF) FailReader("the reader refused the register write with status " + ByteText(errorCode));
-    FailReader("the reader did not answer the register write");
-  }
+  context.Attempt({"write the registers"},
+                  [&](quarn::Reader& r) { r.SetRegisters(static_cast<uint16_t>(address), data); });
   Report report;
   report.data["address"] = address;
   report.data["written"] = data.size();
-  char where[16];
-  std::snprintf(where, sizeof where, "0x%03X", static_cast<unsigned>(address));
-  report.text = "wrote " + std::to_string(data.size()) + " register bytes at " + where + "\n";
+  report.text = "wrote " + Counted(data.size(), "register byte") + " at " + RegisterAddressText(address) + "\n";
   return report;
 }
 
 // A command that answers with success alone.
-Report Done(int result, const std::string& refusal, const std::string& doneText, const char* key) {
-  RequireReader(result, refusal);
+Report Done(Context& context, const std::string& what, const std::function<void(quarn::Reader&)>& call,
+            const std::string& doneText, const char* key) {
+  context.Attempt({what}, call);
   Report report;
   report.data[key] = true;
   report.text = doneText + "\n";
@@ -176,10 +155,9 @@ struct TransparentArgs {
 
 Report Transparent(Context& context, const TransparentArgs& args) {
   bool on = args.state == "on";
-  if (!on && args.state != "off") FailUsage("say on or off");
-  uint8_t status = 0xFF;
-  RequireReader(UhfSetTransparentTransfer(context.port(), on ? 1 : 0, &status, context.crcFlag()),
-                "did not switch transparent transfer");
+  if (!on && args.state != "off") FailUsage("transparent takes on or off, not '" + args.state + "'");
+  context.Attempt({"switch transparent transfer " + args.state},
+                  [on](quarn::Reader& r) { r.SetTransparentTransfer(on); });
   Report report;
   report.data["transparent"] = on;
   report.text = std::string("transparent transfer ") + (on ? "on" : "off") + "\n";
@@ -187,19 +165,23 @@ Report Transparent(Context& context, const TransparentArgs& args) {
 }
 
 Report Probe(Context& context) {
+  std::string lastCause;
   for (int baud : kBaudRates) {
-    if (!context.reader().Reopen(baud))
-      throw Failure(kExitPort, "cannot open the serial port " + context.reader().portName());
-    uint8_t version1[6], version2[3];
-    if (UhfGetVersion(context.reader().port(), version1, version2, context.crcFlag())) {
+    context.session->Reopen(baud);
+    std::error_code ec;
+    const quarn::Version version = context.reader().GetVersion(ec);
+    if (!ec) {
       Report report;
       report.data["baud"] = baud;
-      report.data["version"] = HexText(version1, 6) + " " + HexText(version2, 3);
+      report.data["version"] = version.hex();
       report.text = "the reader answers at " + std::to_string(baud) + " baud\n";
       return report;
     }
+    lastCause = ShortCause(context.reader().lastError());
   }
-  FailReader("no reader answered on " + context.reader().portName() + " at any of 115200, 57600, 19200, 9600 baud");
+  FailReader("no reader answered on " + context.session->portName() +
+                 " at any of 115200, 57600, 19200, 9600 baud (at 9600: " + lastCause + ")",
+             "is the reader on and connected to this port? quarn ports lists the serial ports");
 }
 
 }  // namespace
@@ -232,17 +214,18 @@ void AddReaderCommands(CLI::App& app, CommandSet& commands) {
   write->add_option("address", writeArgs->address, "first register address (0 to 0x1FF)")->required();
   write->add_option("data", writeArgs->data, "the bytes in hex")->required();
   commands.Add(*registers, "reset", "reset the registers to the reader's defaults", [](Context& c) {
-    return Done(UhfResetRegister(c.port(), c.crcFlag()), "did not reset its registers", "registers reset", "reset");
+    return Done(c, "reset the registers", [](quarn::Reader& r) { r.ResetRegisters(); }, "registers reset", "reset");
   });
   commands.Add(*registers, "save", "save the registers so they outlast a power cycle", [](Context& c) {
-    return Done(UhfSaveRegister(c.port(), c.crcFlag()), "did not save its registers", "registers saved", "saved");
+    return Done(c, "save the registers", [](quarn::Reader& r) { r.SaveRegisters(); }, "registers saved", "saved");
   });
 
   commands.Add(app, "stop", "stop a running inventory or multi-tag read", [](Context& c) {
-    return Done(UhfStopOperation(c.port(), c.crcFlag()), "did not confirm the stop", "stopped", "stopped");
+    return Done(c, "stop the reader", [](quarn::Reader& r) { r.StopOperation(); }, "stopped", "stopped");
   });
   commands.Add(app, "sleep", "send the reader to sleep", [](Context& c) {
-    return Done(UhfEnterSleepMode(c.port(), c.crcFlag()), "did not go to sleep", "the reader sleeps", "sleeping");
+    return Done(c, "send the reader to sleep", [](quarn::Reader& r) { r.EnterSleepMode(); }, "the reader sleeps",
+                "sleeping");
   });
 
   auto transparent = std::make_shared<TransparentArgs>();

@@ -9,11 +9,8 @@ namespace quarn::cli {
 
 namespace {
 
-constexpr uint8_t kUnset = 0xFF;
-constexpr uint8_t kSamRefused = 0x81;
-constexpr size_t kSrBytes = 80;
-constexpr size_t kAnswerBuffer = 2048;
-constexpr size_t kTagRecordBuffer = 64;
+constexpr size_t kSrLine = 16;
+constexpr uint16_t kSamDone = 0x9000;
 
 struct ApduArgs {
   std::string apdu;
@@ -25,43 +22,30 @@ Bytes ApduOf(const ApduArgs& args) {
   return apdu;
 }
 
-// The APDU's failure: the SAM's own refusal comes with its status word.
-[[noreturn]] void FailApdu(uint8_t status, uint8_t sw1, uint8_t sw2) {
-  if (status == kSamRefused)
-    FailReader("the SAM refused the APDU with status word " + HexText(&sw1, 1) + HexText(&sw2, 1));
-  if (status == kUnset) FailReader("the reader did not answer the APDU (or refused its length)");
-  FailReader("the reader refused the APDU with status " + ByteText(status));
-}
+std::string WordText(quarn::StatusWord word) { return HexText(std::array<uint8_t, 2>{word.sw1, word.sw2}); }
 
 Report Apdu(Context& context, const ApduArgs& args) {
-  Bytes apdu = ApduOf(args);
-  uint8_t response[256] = {};
-  int responseLength = 0;
-  uint8_t sw1 = 0, sw2 = 0, status = kUnset;
-  if (!UhfSetSAM(context.port(), apdu.data(), static_cast<int>(apdu.size()), response, &responseLength, &sw1, &sw2,
-                 &status, context.crcFlag()))
-    FailApdu(status, sw1, sw2);
-  std::string word = HexText(&sw1, 1) + HexText(&sw2, 1);
+  const Bytes apdu = ApduOf(args);
+  const quarn::SamResponse response =
+      context.Attempt({"pass the APDU to the SAM"}, [&](quarn::Reader& r) { return r.SendApdu(apdu); });
+  const std::string word = WordText(response.statusWord);
   Report report;
-  report.data["response"] = HexText(response, static_cast<size_t>(responseLength));
+  report.data["response"] = HexText(response.data);
   report.data["sw"] = word;
-  report.text =
-      FieldsText({{"response", responseLength ? HexText(response, static_cast<size_t>(responseLength)) : "(none)"},
-                  {"status word", word + (word == "9000" ? " (done)" : "")}});
+  report.text = FieldsText({{"response", response.data.empty() ? "(none)" : HexText(response.data)},
+                            {"status word", word + (response.statusWord.value() == kSamDone ? " (done)" : "")}});
   return report;
 }
 
-Report ApduToSr(Context& context, const ApduArgs& args, bool srB) {
-  Bytes apdu = ApduOf(args);
-  uint8_t sw1 = 0, sw2 = 0, status = kUnset;
-  auto send = srB ? UhfGetInfoSAMtoSRB : UhfGetInfoSAMtoSRA;
-  if (!send(context.port(), apdu.data(), static_cast<int>(apdu.size()), &sw1, &sw2, &status, context.crcFlag()))
-    FailApdu(status, sw1, sw2);
-  std::string word = HexText(&sw1, 1) + HexText(&sw2, 1);
+Report ApduToSr(Context& context, const ApduArgs& args, quarn::SrTarget target) {
+  const Bytes apdu = ApduOf(args);
+  const char* sr = target == quarn::SrTarget::kB ? "B" : "A";
+  const quarn::StatusWord word = context.Attempt({std::string("pass the APDU for SR ") + sr + " to the SAM"},
+                                                 [&](quarn::Reader& r) { return r.GetInfoSamToSr(target, apdu); });
   Report report;
-  report.data["sw"] = word;
-  report.data["sr"] = srB ? "B" : "A";
-  report.text = std::string("SR ") + (srB ? "B" : "A") + " filled, status word " + word + "\n";
+  report.data["sw"] = WordText(word);
+  report.data["sr"] = sr;
+  report.text = std::string("SR ") + sr + " filled, status word " + WordText(word) + "\n";
   return report;
 }
 
@@ -71,19 +55,17 @@ struct PowerArgs {
 };
 
 Report Power(Context& context, const PowerArgs& args) {
-  bool on = args.state == "on";
-  if (!on && args.state != "off") FailUsage("say on or off");
-  Bytes answer(kAnswerBuffer);
-  uint8_t answerLength = 0;
-  RequireReader(
-      UhfSetPsamPowerOnOrOff(context.port(), args.psam, on ? 1 : 0, answer.data(), &answerLength, context.crcFlag()),
-      "did not switch the PSAM");
+  const bool on = args.state == "on";
+  if (!on && args.state != "off") FailUsage("sam power takes on or off, not '" + args.state + "'");
+  const auto slot = static_cast<quarn::PsamSlot>(args.psam);
+  const Bytes answer = context.Attempt({"switch PSAM " + std::to_string(args.psam) + " " + args.state},
+                                       [&](quarn::Reader& r) { return r.SetPsamPower(slot, on); });
   Report report;
   report.data["psam"] = args.psam;
   report.data["on"] = on;
-  report.data["answer"] = HexText(answer.data(), answerLength);
+  report.data["answer"] = HexText(answer);
   report.text = "PSAM " + std::to_string(args.psam) + (on ? " on" : " off");
-  if (answerLength) report.text += ", answer " + HexText(answer.data(), answerLength);
+  if (!answer.empty()) report.text += ", answer " + HexText(answer);
   report.text += "\n";
   return report;
 }
@@ -93,16 +75,12 @@ struct SrReadArgs {
 };
 
 Report SrRead(Context& context, const SrReadArgs& args) {
-  uint8_t data[kSrBytes];
-  uint8_t status = kUnset;
-  if (!UhfGetSR(context.port(), args.select, data, &status, context.crcFlag())) {
-    if (status == kUnset) FailReader("the reader did not answer the SR read");
-    FailReader("the reader refused the SR read with status " + ByteText(status));
-  }
+  const quarn::SrInfo data = context.Attempt(
+      {"read the SR data"}, [&](quarn::Reader& r) { return r.GetSr(static_cast<uint8_t>(args.select)); });
   Report report;
   report.data["select"] = args.select;
-  report.data["data"] = HexText(data, kSrBytes);
-  for (size_t at = 0; at < kSrBytes; at += 16) report.text += HexText(data + at, 16) + "\n";
+  report.data["data"] = HexText(data);
+  for (size_t at = 0; at < data.size(); at += kSrLine) report.text += HexText(data.data() + at, kSrLine) + "\n";
   return report;
 }
 
@@ -114,30 +92,21 @@ struct SrWriteArgs {
 };
 
 Report SrWrite(Context& context, const SrWriteArgs& args) {
-  int bank = ParseBank(args.bank);
-  long address = ParseNumber(args.address, 0, 0x3FFF, "word address");
-  Bytes pointer = EncodeWordPointer(address);
-  auto password = args.target.accessPassword();
-  std::vector<int> p = args.params;
-  p.resize(4, 0);
-  uint8_t errorCode = 0xFF, writeStatus = 0x80, written = 0;
-  uint8_t record[255] = {};
-  uint8_t recordLength = 0;
-  if (args.target.byEpc()) {
-    Bytes epc = args.target.record();
-    UhfWriteSRtoTagByEPC(context.port(), password.data(), bank, pointer.data(), p[0], epc.data(), p[1], p[2], p[3],
-                         &errorCode, &writeStatus, &written, context.crcFlag());
-  } else {
-    UhfWriteSRtoTagSingle(context.port(), password.data(), bank, pointer.data(), p[0], p[1], p[2], p[3], record,
-                          &recordLength, &errorCode, &writeStatus, &written, context.crcFlag());
-  }
-  if (writeStatus != 0x00)
-    FailBlockWrite("write the SR data into " + TagName(args.target), writeStatus, errorCode, written, 0,
-                   !args.target.byEpc());
+  const int bank = ParseBank(args.bank);
+  const long address = ParseNumber(args.address, 0, quarn::WordPointer::kMax, "word address");
+  const quarn::WordPointer start(static_cast<uint32_t>(address));
+  const quarn::Password password = args.target.accessPassword();
+  quarn::SrParams params{};
+  for (size_t i = 0; i < params.size() && i < args.params.size(); ++i) params[i] = static_cast<uint8_t>(args.params[i]);
+  const quarn::WriteOutcome outcome =
+      context.Attempt(args.target.Doing("write the SR data into"), [&](quarn::Reader& r) {
+        return args.target.byEpc() ? r.WriteSrToTag(args.target.record(), BankOf(bank), start, params, password)
+                                   : r.WriteSrToSingleTag(BankOf(bank), start, params, password);
+      });
   Report report;
   report.data["bank"] = BankName(bank);
   report.data["address"] = address;
-  if (recordLength >= 2) report.data["tag"] = TagJson(record, std::min<size_t>(recordLength, 64));
+  if (!args.target.byEpc() && outcome.tag) report.data["tag"] = TagJson(*outcome.tag);
   report.text = std::string("wrote the SR data to ") + BankName(bank) + " @" + std::to_string(address) + "\n";
   return report;
 }
@@ -151,11 +120,12 @@ void AddSamCommands(CLI::App& app, CommandSet& commands) {
   auto* apduCommand = commands.Add(*sam, "apdu", "send an ISO 7816-4 command APDU and show the response",
                                    [apdu](Context& c) { return Apdu(c, *apdu); });
   apduCommand->add_option("apdu", apdu->apdu, "the APDU in hex: CLA INS P1 P2 [Lc data] [Le]")->required();
-  for (bool srB : {false, true}) {
+  for (quarn::SrTarget target : {quarn::SrTarget::kA, quarn::SrTarget::kB}) {
+    const bool srB = target == quarn::SrTarget::kB;
     auto args = std::make_shared<ApduArgs>();
     auto* command = commands.Add(*sam, srB ? "srb" : "sra",
                                  std::string("send an APDU whose answer goes into SR ") + (srB ? "B" : "A"),
-                                 [args, srB](Context& c) { return ApduToSr(c, *args, srB); });
+                                 [args, target](Context& c) { return ApduToSr(c, *args, target); });
     command->add_option("apdu", args->apdu, "the APDU in hex")->required();
   }
   auto power = std::make_shared<PowerArgs>();

@@ -1,6 +1,7 @@
 // Tag memory: read, write (plain or block), erase, and a new EPC.
 
 #include <memory>
+#include <optional>
 
 #include "arguments.h"
 #include "commands.h"
@@ -9,10 +10,7 @@ namespace quarn::cli {
 
 namespace {
 
-constexpr size_t kTagRecordBuffer = 64;
-constexpr size_t kMaxReadBytes = 65535;  // the largest byte count a read to the end of a bank can report
-constexpr int kMaxOneByteLength = 127;
-constexpr uint8_t kWrittenInFull = 0x00;
+constexpr size_t kMaxWriteWords = 255;
 
 struct MemoryArgs {
   TagTarget target;
@@ -26,13 +24,14 @@ struct MemoryArgs {
 struct MemoryArea {
   int bank;
   long address;
-  Bytes wordPointer;
+
+  quarn::MemoryBank memoryBank() const { return BankOf(bank); }
+  quarn::WordPointer pointer() const { return quarn::WordPointer(static_cast<uint32_t>(address)); }
+  std::string Name() const { return std::string(BankName(bank)) + " @" + std::to_string(address); }
 };
 
 MemoryArea AreaOf(const MemoryArgs& args) {
-  int bank = ParseBank(args.bank);
-  long address = ParseNumber(args.address, 0, 0x3FFF, "word address");
-  return {bank, address, EncodeWordPointer(address)};
+  return {ParseBank(args.bank), ParseNumber(args.address, 0, quarn::WordPointer::kMax, "word address")};
 }
 
 // Data as 16-bit words, four hex digits apart, as tag memory is laid out.
@@ -45,165 +44,115 @@ std::string WordsText(const Bytes& data) {
   return text;
 }
 
-Report MemoryReport(const MemoryArea& area, const Bytes& data, const uint8_t* record, size_t recordSize) {
+Report MemoryReport(const MemoryArea& area, const Bytes& data, const std::optional<quarn::TagRecord>& tag) {
   Report report;
   report.data["bank"] = BankName(area.bank);
   report.data["address"] = area.address;
   report.data["words"] = data.size() / 2;
   report.data["data"] = HexText(data);
   std::vector<std::pair<std::string, std::string>> fields;
-  if (record) {
-    report.data["tag"] = TagJson(record, recordSize);
-    fields.emplace_back("EPC", IdentifyTag(record, recordSize).epc);
+  if (tag) {
+    report.data["tag"] = TagJson(*tag);
+    fields.emplace_back("EPC", tag->epcHex());
   }
-  fields.emplace_back(std::string(BankName(area.bank)) + " @" + std::to_string(area.address),
-                      data.empty() ? "(no data)" : WordsText(data));
+  fields.emplace_back(area.Name(), data.empty() ? "(no data)" : WordsText(data));
   report.text = FieldsText(fields);
   return report;
 }
 
-Report ReadWords(Context& context, const MemoryArgs& args, const MemoryArea& area, int words) {
-  auto password = args.target.accessPassword();
-  Bytes data(static_cast<size_t>(words) * 2);
-  uint8_t errorCode = 0xFF;
-  if (args.target.byEpc()) {
-    Bytes record = args.target.record();
-    if (!UhfReadDataByEPC(context.port(), password.data(), area.bank, area.wordPointer.data(), words, record.data(),
-                          data.data(), &errorCode, context.crcFlag()))
-      FailTagOperation("read " + TagName(args.target), errorCode, !args.target.byEpc());
-    return MemoryReport(area, data, nullptr, 0);
-  }
-  uint8_t record[kTagRecordBuffer];
-  uint8_t recordSize = 0;
-  if (!UhfReadDataFromSingleTag(context.port(), password.data(), area.bank, area.wordPointer.data(), words, data.data(),
-                                record, &recordSize, &errorCode, context.crcFlag()))
-    FailTagOperation("read " + TagName(args.target), errorCode, !args.target.byEpc());
-  return MemoryReport(area, data, record, recordSize);
-}
-
-// Count 0: everything from the address to the end of the bank, with the length the reader reports.
-Report ReadToEnd(Context& context, const MemoryArgs& args, const MemoryArea& area) {
-  auto password = args.target.accessPassword();
-  Bytes data(kMaxReadBytes);
-  uint8_t length[2] = {0, 0};
-  uint8_t errorCode = 0xFF;
-  uint8_t record[kTagRecordBuffer];
-  uint8_t recordSize = 0;
-  bool byEpc = args.target.byEpc();
-  int result = 0;
-  if (byEpc) {
-    Bytes epc = args.target.record();
-    result = UhfReadMaxDataByEPC(context.port(), password.data(), area.bank, area.wordPointer.data(), epc.data(),
-                                 length, data.data(), &errorCode, context.crcFlag());
-  } else {
-    result = UhfReadMaxDataFromSingleTag(context.port(), password.data(), area.bank, area.wordPointer.data(), length,
-                                         data.data(), record, &recordSize, &errorCode, context.crcFlag());
-  }
-  if (!result) FailTagOperation("read " + TagName(args.target), errorCode, !args.target.byEpc());
-  data.resize(static_cast<size_t>(length[0]) << 8 | length[1]);
-  return MemoryReport(area, data, byEpc ? nullptr : record, recordSize);
-}
-
+// Count 0 reads everything from the address to the end of the bank.
 Report Read(Context& context, const MemoryArgs& args) {
-  MemoryArea area = AreaOf(args);
-  int words = static_cast<int>(ParseNumber(args.count, 0, 255, "word count"));
-  return words == 0 ? ReadToEnd(context, args, area) : ReadWords(context, args, area, words);
+  const MemoryArea area = AreaOf(args);
+  const auto words = static_cast<uint8_t>(ParseNumber(args.count, 0, 255, "word count"));
+  const quarn::Password password = args.target.accessPassword();
+  const TagTarget& target = args.target;
+  const Action action = target.Doing("read");
+  if (target.byEpc()) {
+    const quarn::TagRecord tag = target.record();
+    const Bytes data = context.Attempt(action, [&](quarn::Reader& r) {
+      return words == 0 ? r.ReadMaxData(tag, area.memoryBank(), area.pointer(), password)
+                        : r.ReadData(tag, area.memoryBank(), area.pointer(), words, password);
+    });
+    return MemoryReport(area, data, std::nullopt);
+  }
+  const quarn::SingleTagData read = context.Attempt(action, [&](quarn::Reader& r) {
+    return words == 0 ? r.ReadMaxDataFromSingleTag(area.memoryBank(), area.pointer(), password)
+                      : r.ReadDataFromSingleTag(area.memoryBank(), area.pointer(), words, password);
+  });
+  return MemoryReport(area, read.data, read.tag);
 }
 
-// A plain write frame has a one-byte length; longer writes go as block writes.
-bool FitsPlainWrite(const MemoryArgs& args, const MemoryArea& area, size_t dataBytes, bool crc) {
-  size_t parameters = 4 + 1 + area.wordPointer.size() + 1 + dataBytes;
-  if (args.target.byEpc()) parameters += args.target.record().size();
-  return 2 + parameters + (crc ? 2 : 0) <= kMaxOneByteLength;
-}
-
-Report Written(const MemoryArea& area, size_t words, const std::string& method, const uint8_t* record,
-               size_t recordSize) {
+Report Written(const MemoryArea& area, size_t words, const std::string& method,
+               const std::optional<quarn::TagRecord>& tag) {
   Report report;
   report.data["bank"] = BankName(area.bank);
   report.data["address"] = area.address;
   report.data["words"] = words;
   report.data["method"] = method;
-  if (record && recordSize >= 2) report.data["tag"] = TagJson(record, recordSize);
-  report.text = "wrote " + std::to_string(words) + (words == 1 ? " word" : " words") + " to " + BankName(area.bank) +
-                " @" + std::to_string(area.address);
-  if (record && recordSize >= 2) report.text += " of the tag " + IdentifyTag(record, recordSize).epc;
+  if (tag) report.data["tag"] = TagJson(*tag);
+  report.text = "wrote " + Counted(words, "word") + " to " + area.Name();
+  if (tag) report.text += " of the tag " + tag->epcHex();
   report.text += "\n";
   return report;
 }
 
+// A block write that did not write every word fails with how far it got.
 Report BlockWrite(Context& context, const MemoryArgs& args, const MemoryArea& area, const Bytes& data) {
-  auto password = args.target.accessPassword();
-  int words = static_cast<int>(data.size() / 2);
-  uint8_t errorCode = 0xFF, writeStatus = 0x80, written = 0;
-  uint8_t record[kTagRecordBuffer] = {};
-  uint8_t recordSize = 0;
-  std::string what = "write " + TagName(args.target);
-  if (args.target.byEpc()) {
-    Bytes epc = args.target.record();
-    UhfBlockWriteDataByEPC(context.port(), password.data(), area.bank, area.wordPointer.data(), words, epc.data(),
-                           data.data(), &errorCode, &writeStatus, &written, record, context.crcFlag());
-    if (writeStatus != kWrittenInFull)
-      FailBlockWrite(what, writeStatus, errorCode, written, data.size() / 2, !args.target.byEpc());
-    return Written(area, data.size() / 2, "block", nullptr, 0);
-  }
-  UhfBlockWriteDataToSingleTag(context.port(), password.data(), area.bank, area.wordPointer.data(), words, data.data(),
-                               record, &recordSize, &writeStatus, &errorCode, &written, context.crcFlag());
-  if (writeStatus != kWrittenInFull)
-    FailBlockWrite(what, writeStatus, errorCode, written, data.size() / 2, !args.target.byEpc());
-  return Written(area, data.size() / 2, "block", record, recordSize);
+  const quarn::Password password = args.target.accessPassword();
+  const size_t words = data.size() / 2;
+  const Action action = args.target.Doing("write", words);
+  const quarn::WriteOutcome outcome = context.Attempt(action, [&](quarn::Reader& r) {
+    return args.target.byEpc()
+               ? r.BlockWriteData(args.target.record(), area.memoryBank(), area.pointer(), data, password)
+               : r.BlockWriteDataToSingleTag(area.memoryBank(), area.pointer(), data, password);
+  });
+  return Written(area, words, "block", args.target.byEpc() ? std::nullopt : outcome.tag);
 }
 
-Report PlainWrite(Context& context, const MemoryArgs& args, const MemoryArea& area, const Bytes& data) {
-  auto password = args.target.accessPassword();
-  int words = static_cast<int>(data.size() / 2);
-  uint8_t errorCode = 0xFF;
+// A plain write, when the words fit its short frame; nullopt, with nothing sent, when they do not.
+std::optional<Report> PlainWrite(Context& context, const MemoryArgs& args, const MemoryArea& area, const Bytes& data) {
+  const quarn::Password password = args.target.accessPassword();
+  quarn::Reader& reader = context.reader();
+  std::error_code ec;
+  std::optional<quarn::TagRecord> answered;
   if (args.target.byEpc()) {
-    Bytes epc = args.target.record();
-    if (!UhfWriteDataByEPC(context.port(), password.data(), area.bank, area.wordPointer.data(), words, epc.data(),
-                           data.data(), &errorCode, context.crcFlag()))
-      FailTagOperation("write " + TagName(args.target), errorCode, !args.target.byEpc());
-    return Written(area, data.size() / 2, "plain", nullptr, 0);
+    reader.WriteData(args.target.record(), area.memoryBank(), area.pointer(), data, password, ec);
+  } else {
+    answered = reader.WriteDataToSingleTag(area.memoryBank(), area.pointer(), data, password, ec);
   }
-  uint8_t record[kTagRecordBuffer];
-  uint8_t recordSize = 0;
-  if (!UhfWriteDataToSingleTag(context.port(), password.data(), area.bank, area.wordPointer.data(), words, data.data(),
-                               record, &recordSize, &errorCode, context.crcFlag()))
-    FailTagOperation("write " + TagName(args.target), errorCode, !args.target.byEpc());
-  return Written(area, data.size() / 2, "plain", record, recordSize);
+  if (ec == quarn::Errc::kInvalidArgument) return std::nullopt;
+  if (ec) context.Fail(args.target.Doing("write"));
+  return Written(area, data.size() / 2, "plain", answered);
 }
 
 Report Write(Context& context, const MemoryArgs& args) {
-  MemoryArea area = AreaOf(args);
-  Bytes data = ParseHex(args.data, "data");
+  const MemoryArea area = AreaOf(args);
+  const Bytes data = ParseHex(args.data, "data");
   if (data.empty() || data.size() % 2 != 0) FailUsage("the data must be whole 16-bit words (4 hex digits each)");
-  if (data.size() > 2 * 255) FailUsage("one write takes at most 255 words");
-  bool plain = !args.block && FitsPlainWrite(args, area, data.size(), context.crcFlag() != 0);
-  return plain ? PlainWrite(context, args, area, data) : BlockWrite(context, args, area, data);
+  if (data.size() > 2 * kMaxWriteWords) FailUsage("one write takes at most 255 words");
+  if (!args.block)
+    if (std::optional<Report> written = PlainWrite(context, args, area, data)) return *written;
+  return BlockWrite(context, args, area, data);
 }
 
 Report Erase(Context& context, const MemoryArgs& args) {
-  MemoryArea area = AreaOf(args);
-  int words = static_cast<int>(ParseNumber(args.count, 1, 255, "word count"));
-  auto password = args.target.accessPassword();
-  uint8_t errorCode = 0xFF;
-  uint8_t record[kTagRecordBuffer] = {};
-  if (args.target.byEpc()) {
-    Bytes epc = args.target.record();
-    if (!UhfEraseDataByEPC(context.port(), password.data(), area.bank, area.wordPointer.data(), words, epc.data(),
-                           &errorCode, context.crcFlag()))
-      FailTagOperation("erase " + TagName(args.target), errorCode, !args.target.byEpc());
-  } else if (!UhfEraseDataFromSingleTag(context.port(), password.data(), area.bank, area.wordPointer.data(), words,
-                                        record, &errorCode, context.crcFlag())) {
-    FailTagOperation("erase " + TagName(args.target), errorCode, !args.target.byEpc());
-  }
+  const MemoryArea area = AreaOf(args);
+  const auto words = static_cast<uint8_t>(ParseNumber(args.count, 1, 255, "word count"));
+  const quarn::Password password = args.target.accessPassword();
+  std::optional<quarn::TagRecord> answered;
+  context.Attempt(args.target.Doing("erase"), [&](quarn::Reader& r) {
+    if (args.target.byEpc()) {
+      r.EraseData(args.target.record(), area.memoryBank(), area.pointer(), words, password);
+    } else {
+      answered = r.EraseDataFromSingleTag(area.memoryBank(), area.pointer(), words, password);
+    }
+  });
   Report report;
   report.data["bank"] = BankName(area.bank);
   report.data["address"] = area.address;
   report.data["words"] = words;
-  report.text = "erased " + std::to_string(words) + (words == 1 ? " word" : " words") + " of " + BankName(area.bank) +
-                " @" + std::to_string(area.address) + "\n";
-  if (!args.target.byEpc()) report.data["tag"] = TagJson(record, TagRecordSize(record[0]));
+  if (answered) report.data["tag"] = TagJson(*answered);
+  report.text = "erased " + Counted(words, "word") + " of " + area.Name() + "\n";
   return report;
 }
 
@@ -213,31 +162,19 @@ struct EpcArgs {
 };
 
 Report NewEpc(Context& context, const EpcArgs& args) {
-  Bytes newEpc = ParseHex(args.newEpc, "new EPC");
+  const Bytes newEpc = ParseHex(args.newEpc, "new EPC");
   if (newEpc.size() % 2 != 0 || newEpc.size() > 62) FailUsage("the new EPC must be 0 to 31 whole words");
-  auto password = args.target.accessPassword();
-  int words = static_cast<int>(newEpc.size() / 2);
-  uint8_t errorCode = 0xFF, writeStatus = 0x80, written = 0;
-  uint8_t record[kTagRecordBuffer] = {};
-  uint8_t recordSize = 0;
-  std::string what = "give " + TagName(args.target) + " the new EPC";
-  if (args.target.byEpc()) {
-    Bytes epc = args.target.record();
-    UhfBlockWriteEPCByEPC(context.port(), password.data(), words, epc.data(), newEpc.data(), &errorCode, &writeStatus,
-                          &written, record, context.crcFlag());
-    recordSize = static_cast<uint8_t>(TagRecordSize(record[0]));
-  } else {
-    UhfBlockWriteEPCToSingleTag(context.port(), password.data(), words, newEpc.data(), record, &recordSize,
-                                &writeStatus, &errorCode, &written, context.crcFlag());
-  }
-  if (writeStatus != kWrittenInFull)
-    FailBlockWrite(what, writeStatus, errorCode, written, newEpc.size() / 2 + 1, !args.target.byEpc());
+  const quarn::Password password = args.target.accessPassword();
+  // The PC word goes with the EPC: one word more than the EPC's.
+  const Action action = args.target.Doing("give a new EPC to", newEpc.size() / 2 + 1);
+  context.Attempt(action, [&](quarn::Reader& r) {
+    return args.target.byEpc() ? r.BlockWriteEpc(args.target.record(), newEpc, password)
+                               : r.BlockWriteEpcToSingleTag(newEpc, password);
+  });
+  const quarn::TagRecord renamed = quarn::TagRecord::FromEpc(newEpc);
   Report report;
-  // The new identity is the PC word and EPC just written, whatever the reader echoed.
-  Bytes newRecord = {static_cast<uint8_t>(words << 3), 0x00};
-  newRecord.insert(newRecord.end(), newEpc.begin(), newEpc.end());
-  report.data["tag"] = TagJson(newRecord.data(), newRecord.size());
-  report.text = "the tag's EPC is now " + HexText(newEpc) + " (PC " + HexText(newRecord.data(), 2) + ")\n";
+  report.data["tag"] = TagJson(renamed);
+  report.text = "the tag's EPC is now " + renamed.epcHex() + " (PC " + IdentifyTag(renamed).pc + ")\n";
   return report;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 // The commands of the tool, one file per group, and what they share: the run's context, the way a
-// subcommand names its handler, and the checks that turn a library result into a failure.
+// subcommand names its handler, and the one way a failed call of the C++ API becomes the tool's failure.
 
 #include <CLI/CLI.hpp>
-#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "quarn/reader.h"
+#include "reader_errors.h"
 #include "report.h"
 #include "session.h"
 
@@ -17,9 +18,27 @@ struct Context {
   GlobalOptions options;
   std::unique_ptr<Session> session;
 
-  Session& reader() { return *session; }
-  PortHandle port() { return session->port(); }
-  int crcFlag() const { return options.crc ? 1 : 0; }
+  // The Reader on the open port (opened on first use).
+  quarn::Reader& reader() { return session->reader(); }
+  // Where the exchanges run, for messages.
+  Line line() const { return {session->portName(), session->baud(), options.crc}; }
+
+  // The failure of the Reader's last call, told as the action that failed.
+  [[noreturn]] void Fail(const Action& action) { throw CallFailure(session->reader().lastError(), action, line()); }
+  [[noreturn]] void Fail(const quarn::Error& error, const Action& action) {
+    throw CallFailure(error.detail(), action, line());
+  }
+
+  // Runs call(reader()), a call of the C++ API in its throwing form; its failure becomes the action's.
+  template <typename F>
+  decltype(auto) Attempt(const Action& action, F&& call) {
+    quarn::Reader& opened = reader();
+    try {
+      return call(opened);
+    } catch (const quarn::Error& error) {
+      Fail(error, action);
+    }
+  }
 };
 
 using Handler = std::function<Report(Context&)>;
@@ -57,21 +76,13 @@ struct TagTarget {
   std::string password = "00000000";
 
   bool byEpc() const { return !epc.empty(); }
-  Bytes record() const;
-  std::array<uint8_t, 4> accessPassword() const;
+  quarn::TagRecord record() const;
+  quarn::Password accessPassword() const;
+  // The action on this tag: "read the tag E200...", or "read the single tag in the field".
+  Action Doing(const std::string& verb, size_t words = 0) const;
 };
 void AddTagTargetOptions(CLI::App& command, TagTarget& target);
-// "the tag E200..." or "the single tag": who a message is about.
+// "the tag E200..." or "the single tag in the field": who a message is about.
 std::string TagName(const TagTarget& target);
-
-// A reader command that reports only success or failure: fails with "the reader <what>" otherwise.
-void RequireReader(int result, const std::string& what);
-
-// The failure of a tag operation, told by the error code the library hands back (0xFF: none came).
-// Failures of the single-tag forms carry a hint, since a crowded field is their usual cause.
-[[noreturn]] void FailTagOperation(const std::string& what, uint8_t errorCode, bool singleTag);
-// The failure of a block write, with how far it got (words 0: the total is not known).
-[[noreturn]] void FailBlockWrite(const std::string& what, uint8_t writeStatus, uint8_t errorCode, size_t written,
-                                 size_t words, bool singleTag);
 
 }  // namespace quarn::cli

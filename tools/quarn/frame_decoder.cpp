@@ -2,7 +2,7 @@
 
 #include "arguments.h"
 #include "command_names.h"
-#include "gen2_errors.h"
+#include "quarn/error.h"
 
 namespace quarn::cli {
 
@@ -57,7 +57,7 @@ bool Unstuff(const Bytes& wire, size_t at, DecodedFrame& decoded) {
     }
   }
   decoded.problems.push_back("the frame ends before its tail (" + std::to_string(frame.size()) + " of " +
-                             std::to_string(decoded.bodyLength + 2) + " bytes)");
+                             Counted(static_cast<size_t>(decoded.bodyLength + 2), "byte") + ")");
   return false;
 }
 
@@ -111,7 +111,7 @@ size_t FieldWidth(Field kind, const Bytes& parameters, size_t at, int wordCount)
     case Field::kByte: return 1;
     case Field::kWordPointer: return at < parameters.size() && (parameters[at] & 0x80) ? 2 : 1;
     case Field::kWords: return static_cast<size_t>(wordCount) * 2;
-    case Field::kTagRecord: return at < parameters.size() ? TagRecordSize(parameters[at]) : 2;
+    case Field::kTagRecord: return at < parameters.size() ? quarn::TagRecord::SizeFor(parameters[at]) : 2;
     case Field::kRest: return parameters.size() - at;
     case Field::kNone: break;
   }
@@ -128,8 +128,10 @@ std::string FieldValue(Field kind, const Bytes& parameters, size_t at, size_t wi
     case Field::kRegisterCount: return Hex16(bytes, 0) + " (" + HexText(bytes) + ")";
     case Field::kByte: return ByteText(bytes[0]);
     case Field::kTagRecord: {
-      TagIdentity tag = IdentifyTag(bytes.data(), bytes.size());
-      return "EPC " + (tag.epc.empty() ? "(none)" : tag.epc) + ", PC " + tag.pc;
+      // The frame may end inside the record: what there is of it.
+      const size_t pcBytes = std::min<size_t>(2, bytes.size());
+      const std::string epc = HexText(bytes.data() + pcBytes, bytes.size() - pcBytes);
+      return "EPC " + (epc.empty() ? "(none)" : epc) + ", PC " + HexText(bytes.data(), pcBytes);
     }
     default: return bytes.empty() ? "(none)" : HexText(bytes);
   }
@@ -151,7 +153,7 @@ DecodedFrame DecodeFrame(const Bytes& wire) {
   size_t at = 0;
   while (at < wire.size() && wire[at] != kHead) ++at;
   decoded.skippedBeforeHead = at;
-  if (at > 0) decoded.problems.push_back(std::to_string(at) + " bytes before the head are skipped");
+  if (at > 0) decoded.problems.push_back("skipped " + Counted(at, "byte") + " before the head");
   if (at == wire.size()) {
     decoded.problems.push_back("no head byte 0xAA");
     return decoded;
@@ -173,7 +175,7 @@ std::vector<NamedValue> CommandFields(int code, const Bytes& parameters) {
       size_t width = FieldWidth(layout.kind, parameters, at, wordCount);
       if (at + width > parameters.size()) {
         fields.push_back({layout.name, "(missing: " + std::to_string(parameters.size() - at) + " of " +
-                                         std::to_string(width) + " bytes)"});
+                                         Counted(width, "byte") + ")"});
         return fields;
       }
       if (layout.kind == Field::kWordCount) wordCount = parameters[at];
@@ -194,8 +196,10 @@ std::vector<NamedValue> ReplyFields(const Bytes& payload) {
   uint8_t status = payload[0];
   std::vector<NamedValue> fields = {{"status", ByteText(status) + ((status & 0x80) ? " (failure)" : "")}};
   Bytes data(payload.begin() + 1, payload.end());
-  if ((status & 0x81) == 0x81 && !data.empty())
-    fields.push_back({"error code", ByteText(data[0]) + " " + Gen2ErrorMeaning(data[0]).value_or("(not a Gen2 code)")});
+  if ((status & 0x81) == 0x81 && !data.empty()) {
+    const char* meaning = quarn::Gen2ErrorMeaning(data[0]);
+    fields.push_back({"error code", ByteText(data[0]) + " " + (meaning ? meaning : "(not a Gen2 code)")});
+  }
   fields.push_back({"data", data.empty() ? "(none)" : HexText(data)});
   return fields;
 }

@@ -4,14 +4,16 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "usage_errors.h"
 
 using namespace quarn::cli;
 
 namespace {
 
 const char* const kFooter =
-    "Exit status: 0 done, 1 the reader refused or did not answer, 2 wrong command line, 3 the port would\n"
-    "not open. EPCs and data are hex; banks are reserved, epc, tid, user; addresses count 16-bit words.";
+    "Exit status: 0 done; 1 the reader refused, did not answer or the port went away; 2 wrong command line\n"
+    "(or an irreversible command not confirmed); 3 the port would not open. EPCs and data are hex; banks\n"
+    "are reserved, epc, tid, user; addresses count 16-bit words.";
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
   app.add_option("-p,--port", options.port, "serial port: a path, or a name under /dev/ such as ttyUSB0")
@@ -23,7 +25,10 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
   app.add_flag("--sim", options.sim,
                "start the virtual reader inside this process and talk to it; its tags, memory,\n"
                "filters and registers last from run to run in $XDG_STATE_HOME/quarn/sim-state.json\n"
-               "(else ~/.local/state/quarn/sim-state.json): delete that file to start afresh");
+               "(else ~/.local/state/quarn/sim-state.json): delete that file to start afresh,\n"
+               "or give --sim-reset");
+  app.add_flag("--sim-reset", options.simReset,
+               "start the virtual reader afresh: forget the state earlier runs left (implies --sim)");
   app.add_option("--sim-scenario", options.simScenario, "the virtual reader's tags and antennas, from a scenario file")
       ->check(CLI::ExistingFile);
   app.add_flag("--json", options.json, "print machine-readable JSON on stdout");
@@ -45,6 +50,7 @@ int main(int argc, char** argv) {
   app.footer(kFooter);
   app.require_subcommand(1);
   app.fallthrough();
+  app.failure_message(UsageErrorText);
 
   Context context;
   AddGlobalOptions(app, context.options);
@@ -71,14 +77,20 @@ int main(int argc, char** argv) {
 
   try {
     context.session = std::make_unique<Session>(context.options);
-    if (!commands.selected()) FailUsage("name a command; see quarn --help");
+    if (!commands.selected()) FailUsage("name a command; quarn --help lists them");
     Report report = commands.selected()(context);
     std::fflush(stderr);
     Print(report, context.options.json);
     return report.exitStatus;
   } catch (const Failure& failure) {
+    if (failure.partial() && !context.options.json) Print(*failure.partial(), false);
+    std::fflush(stdout);
     std::fprintf(stderr, "quarn: %s\n", FailureText(failure).c_str());
     if (context.options.json) std::printf("%s\n", FailureJson(failure).dump(2).c_str());
     return failure.exitStatus();
+  } catch (const quarn::Error& error) {
+    // Every command runs its calls through the failure messages; this is the net below them.
+    std::fprintf(stderr, "quarn: %s\n", error.what());
+    return kExitFailed;
   }
 }

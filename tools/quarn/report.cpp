@@ -3,17 +3,20 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "gen2_errors.h"
-#include "quarn_api.h"
 
 namespace quarn::cli {
 
-void FailUsage(const std::string& message) { throw Failure(kExitUsage, message); }
+void FailUsage(const std::string& message) {
+  FailureFacts facts;
+  facts.cause = "usage";
+  throw Failure(kExitUsage, message, facts);
+}
 
-void FailReader(const std::string& message) { throw Failure(kExitFailed, message); }
-
-void FailReaderWithCode(const std::string& what, int readerErrorCode, const std::string& hint) {
-  throw Failure(kExitFailed, what, readerErrorCode, hint);
+void FailReader(const std::string& message, const std::string& hint) {
+  FailureFacts facts;
+  facts.cause = "reader";
+  facts.hint = hint;
+  throw Failure(kExitFailed, message, facts);
 }
 
 std::string ByteText(int value) {
@@ -22,13 +25,9 @@ std::string ByteText(int value) {
   return text;
 }
 
-std::string HexText(const uint8_t* data, size_t count) {
-  std::string text(count * 2, '0');
-  if (count > 0) UhfCharToCString(data, text.data(), static_cast<int>(count));
-  return text;
-}
+std::string HexText(const uint8_t* data, size_t count) { return quarn::ToHex(quarn::ByteView(data, count)); }
 
-std::string HexText(const Bytes& data) { return HexText(data.data(), data.size()); }
+std::string HexText(quarn::ByteView data) { return quarn::ToHex(data); }
 
 std::string SpacedHex(const Bytes& data) {
   std::string text;
@@ -36,30 +35,33 @@ std::string SpacedHex(const Bytes& data) {
   return text;
 }
 
+std::string Counted(size_t count, const std::string& singular, const std::string& plural) {
+  const std::string& noun = count == 1 ? singular : plural.empty() ? singular + "s" : plural;
+  return std::to_string(count) + " " + noun;
+}
+
 std::string FailureText(const Failure& failure) {
   std::string text = failure.what();
-  if (auto code = failure.readerErrorCode()) {
-    auto meaning = Gen2ErrorMeaning(*code);
-    text += meaning ? ": " + *meaning + " (reader error code " + ByteText(*code) + ")"
-                    : ": reader error code " + ByteText(*code) + " (the reader's own code, not a Gen2 tag error)";
-  }
-  std::string hint = failure.hint();
-  if (hint.empty() && failure.readerErrorCode()) hint = Gen2ErrorAdvice(*failure.readerErrorCode());
-  if (!hint.empty()) text += "\nquarn: hint: " + hint;
+  if (!failure.hint().empty()) text += "\nquarn: hint: " + failure.hint();
   return text;
 }
 
 Json FailureJson(const Failure& failure) {
+  const FailureFacts& facts = failure.facts();
   Json error = Json::object();
   error["message"] = failure.what();
-  if (auto code = failure.readerErrorCode()) {
-    error["readerErrorCode"] = *code;
-    auto meaning = Gen2ErrorMeaning(*code);
-    error["meaning"] = meaning ? Json(*meaning) : Json(nullptr);
+  if (!facts.cause.empty()) error["cause"] = facts.cause;
+  if (facts.status) error["status"] = *facts.status;
+  if (facts.readerErrorCode) {
+    error["readerErrorCode"] = *facts.readerErrorCode;
+    error["meaning"] = facts.meaning ? Json(*facts.meaning) : Json(nullptr);
   }
-  if (!failure.hint().empty()) error["hint"] = failure.hint();
+  if (facts.replyCode) error["replyCode"] = *facts.replyCode;
+  if (!facts.hint.empty()) error["hint"] = facts.hint;
   error["exitStatus"] = failure.exitStatus();
-  return Json{{"error", error}};
+  Json json = Json{{"error", error}};
+  if (failure.partial()) json["partial"] = failure.partial()->data;
+  return json;
 }
 
 std::string TableText(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows) {

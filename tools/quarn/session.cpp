@@ -3,31 +3,33 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "reader_errors.h"
 #include "report.h"
 
 namespace quarn::cli {
 
-int PortOptionsForBaud(int baud) {
+quarn::Baud BaudOf(int baud) {
   switch (baud) {
-    case 9600: return 0x00;
-    case 19200: return 0x02;
-    case 57600: return 0x04;
-    case 115200: return 0x06;
-    default: FailUsage("baud rate " + std::to_string(baud) + " is not one of 9600, 19200, 57600, 115200");
+    case 9600: return quarn::Baud::k9600;
+    case 19200: return quarn::Baud::k19200;
+    case 57600: return quarn::Baud::k57600;
+    case 115200: return quarn::Baud::k115200;
+    default: FailUsage("baud rate " + std::to_string(baud) + " is not one of 9600, 19200, 57600, 115200 (--baud)");
   }
 }
 
-Session::Session(const GlobalOptions& options) : options_(options) {
-  PortOptionsForBaud(options_.baud);  // refuses a wrong rate before anything starts
+Session::Session(const GlobalOptions& options) : options_(options), baud_(options.baud) {
+  BaudOf(options_.baud);  // refuses a wrong rate before anything starts
+  reader_.setCrcMode(options_.crc);
 }
 
-Session::~Session() { Close(); }
+Session::~Session() = default;
 
 std::string Session::portName() {
-  if (options_.sim) {
+  if (options_.sim || options_.simReset) {
     if (!virtualReader_) {
       virtualReader_ = std::make_unique<VirtualReader>();
-      simPath_ = virtualReader_->Start(options_.simScenario);
+      simPath_ = virtualReader_->Start(options_.simScenario, options_.simReset);
       std::fprintf(stderr, "quarn: started the virtual reader on %s\n", simPath_.c_str());
     }
     return simPath_;
@@ -38,29 +40,23 @@ std::string Session::portName() {
   FailUsage("no port: give --port PATH, set QUARN_PORT, or use --sim for the virtual reader");
 }
 
-PortHandle Session::port() {
-  if (port_ != QUARN_INVALID_PORT) return port_;
-  std::string name = portName();
-  PortHandle opened = QUARN_INVALID_PORT;
-  if (!UhfOpenPort(&opened, name.c_str(), PortOptionsForBaud(options_.baud)))
-    throw Failure(kExitPort, "cannot open the serial port " + name + " (missing, busy, or no permission)");
-  port_ = opened;
-  return port_;
+void Session::Open(int baud) {
+  const std::string name = portName();
+  RefuseWhatIsNoSerialPort(name);
+  std::error_code ec;
+  reader_.Open(name, BaudOf(baud), ec);
+  if (ec) throw OpenFailure(reader_.lastError(), name);
+  baud_ = baud;
 }
 
-bool Session::Reopen(int baud) {
-  std::string name = portName();
-  Close();
-  PortHandle opened = QUARN_INVALID_PORT;
-  if (!UhfOpenPort(&opened, name.c_str(), PortOptionsForBaud(baud))) return false;
-  port_ = opened;
-  return true;
+quarn::Reader& Session::reader() {
+  if (!reader_.isOpen()) Open(baud_);
+  return reader_;
 }
 
-void Session::Close() {
-  if (port_ == QUARN_INVALID_PORT) return;
-  UhfClosePort(&port_);
-  port_ = QUARN_INVALID_PORT;
+void Session::Reopen(int baud) {
+  reader_.Close();
+  Open(baud);
 }
 
 }  // namespace quarn::cli

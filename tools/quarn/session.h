@@ -1,10 +1,10 @@
 #pragma once
-// The connection to the reader: the global options, the port they name, and its opening and closing.
+// The connection to the reader: the global options, the port they name, and the Reader that owns it.
 
 #include <memory>
 #include <string>
 
-#include "quarn_api.h"
+#include "quarn/reader.h"
 #include "virtual_reader.h"
 
 namespace quarn::cli {
@@ -14,17 +14,19 @@ struct GlobalOptions {
   int baud = 115200;
   bool crc = false;
   bool sim = false;
+  bool simReset = false;    // the virtual reader starts afresh, its saved state forgotten
   std::string simScenario;  // the virtual reader's field, from a scenario file
   bool json = false;
 };
 
-// portOptions bits for a baud rate: 9600, 19200, 57600 or 115200.
-int PortOptionsForBaud(int baud);
+// The reader's rate for a baud number: 9600, 19200, 57600 or 115200.
+quarn::Baud BaudOf(int baud);
 // The four rates a reader may answer at, fastest first.
 constexpr int kBaudRates[] = {115200, 57600, 19200, 9600};
 
-// The open port of one run of the tool. It opens on first use and closes when the session ends; with
-// --sim it first starts the virtual reader and uses its terminal.
+// The reader of one run of the tool. Its port opens on first use and closes when the session ends; with
+// --sim it first starts the virtual reader and uses its terminal. A port that does not open ends the
+// run with exit status 3 and the cause.
 class Session {
  public:
   explicit Session(const GlobalOptions& options);
@@ -32,22 +34,26 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // The open port, opened at the chosen baud rate on first use.
-  PortHandle port();
-  int crcFlag() const { return options_.crc ? 1 : 0; }
+  // The Reader, its port open at the chosen rate and in the chosen frame mode.
+  quarn::Reader& reader();
   const GlobalOptions& options() const { return options_; }
+  // The baud rate the port is open at (or will be).
+  int baud() const { return baud_; }
 
   // The port name to open, without opening it (the update opens the port itself).
   std::string portName();
-  // Opens the port at another rate, closing the current one; false when it does not open.
-  bool Reopen(int baud);
-  void Close();
+  // Opens the port at another rate, closing the current one.
+  void Reopen(int baud);
+  void Close() { reader_.Close(); }
 
  private:
+  void Open(int baud);
+
   GlobalOptions options_;
+  int baud_;
   std::unique_ptr<VirtualReader> virtualReader_;
   std::string simPath_;
-  PortHandle port_ = QUARN_INVALID_PORT;
+  quarn::Reader reader_;
 };
 
 }  // namespace quarn::cli

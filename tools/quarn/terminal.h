@@ -2,6 +2,7 @@
 // Output that redraws itself while a command runs: the live inventory table and the progress bar.
 // Both draw only when their stream is a terminal, so scripts and pipes see the final result alone.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -27,6 +28,12 @@ class Deadline {
   explicit Deadline(double seconds) : start_(std::chrono::steady_clock::now()), seconds_(seconds) {}
   bool passed() const { return seconds_ > 0 && elapsed() >= seconds_; }
   double elapsed() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
+  // The time left, at least 1 ms; 0 when the run has no end.
+  std::chrono::milliseconds remaining() const {
+    if (seconds_ <= 0) return std::chrono::milliseconds(0);
+    const auto left = std::chrono::milliseconds(static_cast<long long>((seconds_ - elapsed()) * 1000));
+    return std::max(left, std::chrono::milliseconds(1));
+  }
 
  private:
   std::chrono::steady_clock::time_point start_;

@@ -44,6 +44,13 @@ std::string StateFolder() {
   return folder.string();
 }
 
+// Deletes the saved state; a file that cannot be deleted is a failure, for it would be loaded.
+void Forget(const std::string& stateFile) {
+  std::error_code error;
+  if (std::filesystem::remove(stateFile, error)) Notice("started afresh: deleted " + stateFile);
+  if (error) FailUsage("the virtual reader: cannot delete " + stateFile + " (" + error.message() + ") for --sim-reset");
+}
+
 }  // namespace
 
 struct VirtualReader::Served {
@@ -53,11 +60,12 @@ struct VirtualReader::Served {
 VirtualReader::VirtualReader() = default;
 VirtualReader::~VirtualReader() = default;
 
-std::string VirtualReader::Start(const std::string& scenarioFile) {
+std::string VirtualReader::Start(const std::string& scenarioFile, bool reset) {
   sim::ServedReaderOptions options;
   options.scenarioFile = scenarioFile;
   const std::string folder = StateFolder();
   if (!folder.empty()) options.stateFile = folder + "/" + kStateFileName;
+  if (reset && !options.stateFile.empty()) Forget(options.stateFile);
   options.notice = Notice;
   served_ = std::make_unique<Served>();
   try {
@@ -76,7 +84,7 @@ struct VirtualReader::Served {};
 VirtualReader::VirtualReader() = default;
 VirtualReader::~VirtualReader() = default;
 
-std::string VirtualReader::Start(const std::string&) {
+std::string VirtualReader::Start(const std::string&, bool) {
   throw Failure(kExitUsage, "this quarn was built without the virtual reader; give --port instead of --sim");
 }
 

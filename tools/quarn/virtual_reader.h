@@ -2,7 +2,7 @@
 // The virtual reader inside the tool's own process, for --sim: it serves its reader model on a
 // pseudo-terminal from a background thread for as long as this object lives. Its state (tags, memory,
 // filters, registers) lasts from run to run in $XDG_STATE_HOME/quarn/sim-state.json, else in
-// ~/.local/state/quarn/sim-state.json; deleting the file starts afresh.
+// ~/.local/state/quarn/sim-state.json; deleting the file, or starting with reset, starts afresh.
 
 #include <memory>
 #include <string>
@@ -17,9 +17,9 @@ class VirtualReader {
   VirtualReader& operator=(const VirtualReader&) = delete;
 
   // Starts serving the reader a scenario file describes (the default field when empty), with the state
-  // the last run left when it grew from the same scenario; returns the terminal's path, which the tool
-  // then opens like a serial port.
-  std::string Start(const std::string& scenarioFile);
+  // the last run left when it grew from the same scenario, or afresh with reset (the saved state is
+  // deleted); returns the terminal's path, which the tool then opens like a serial port.
+  std::string Start(const std::string& scenarioFile, bool reset);
 
  private:
   struct Served;
