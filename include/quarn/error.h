@@ -77,6 +77,8 @@ struct QUARN_CPP_API ErrorDetail {
   std::optional<uint8_t> readerErrorCode;      // the error code that followed the status: the tag's
                                                // (Gen2) code of a refused tag operation
   std::optional<uint8_t> echoedCode;           // kOtherCommand: the code the reply echoed
+  std::optional<uint8_t> sentCode;             // kOtherCommand: the code the call's command went out with
+                                               // (the same but for bit 7: a reply in the other mode)
   std::optional<uint8_t> writtenWordCount;     // block and SR writes: words written before the failure
   std::optional<uint16_t> statusWord;          // SAM commands: SW1 (high byte) and SW2 of a refused APDU
   std::string port;                            // a failed open: the port name it was given

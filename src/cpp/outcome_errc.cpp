@@ -37,7 +37,10 @@ void RecordResult(ErrorDetail& detail, const link::Result& result) {
     if (result.errorCode != link::kNoErrorCode && result.errorCode != result.status)
       detail.readerErrorCode = result.errorCode;
   }
-  if (result.outcome == link::Outcome::kOtherCommand) detail.echoedCode = result.code;
+  if (result.outcome == link::Outcome::kOtherCommand) {
+    detail.echoedCode = result.code;
+    detail.sentCode = result.sentCode;
+  }
 }
 
 }  // namespace quarn::cpp

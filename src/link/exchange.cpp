@@ -50,8 +50,8 @@ ReplyView ReceivedFrame::View(ReplyLayout layout) const { return ReplyView(buffe
 Result CheckReply(const ReplyView& view, const CommandSpec& spec, uint8_t codeSent) {
   const std::optional<uint8_t> code = view.Code();
   if (!code.has_value()) return Failed(Outcome::kTooShort);
-  if (spec.markerChecked && view.Marker() != kAntennaMarker) return OtherCommand(*code);
-  if (!EchoMatches(spec, *code, codeSent)) return OtherCommand(*code);
+  if (spec.markerChecked && view.Marker() != kAntennaMarker) return OtherCommand(*code, codeSent);
+  if (!EchoMatches(spec, *code, codeSent)) return OtherCommand(*code, codeSent);
   const std::optional<uint8_t> status = view.Status();
   if (!status.has_value()) return Failed(Outcome::kTooShort);
   if (!PassesStatusRule(spec.statusRule, *status)) return Refused(*status, ErrorCodeOf(spec, view, *status));

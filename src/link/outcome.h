@@ -30,12 +30,14 @@ enum class Outcome : uint8_t {
 };
 
 // The outcome with what the reply told of it. status and errorCode are meaningful for kRefused (and
-// status for every reply that had one); code is the echoed code of a reply to another command.
+// status for every reply that had one); code is the echoed code of a reply to another command, and
+// sentCode the code the command itself went out with, so the two can be told apart by their mode.
 struct Result {
   Outcome outcome = Outcome::kSuccess;
   uint8_t status = 0;
   uint8_t errorCode = kNoErrorCode;  // the reader's error code, or kNoErrorCode when the reply carried none
   uint8_t code = 0;
+  uint8_t sentCode = 0;
 
   constexpr bool ok() const { return outcome == Outcome::kSuccess; }
   constexpr explicit operator bool() const { return ok(); }
@@ -46,6 +48,8 @@ constexpr Result Succeeded() { return {}; }
 constexpr Result Failed(Outcome outcome) { return {outcome, 0, kNoErrorCode, 0}; }
 constexpr Result Refused(uint8_t status, uint8_t errorCode) { return {Outcome::kRefused, status, errorCode, 0}; }
 constexpr Result TooShort() { return Failed(Outcome::kTooShort); }
-constexpr Result OtherCommand(uint8_t code) { return {Outcome::kOtherCommand, 0, kNoErrorCode, code}; }
+constexpr Result OtherCommand(uint8_t code, uint8_t sentCode) {
+  return {Outcome::kOtherCommand, 0, kNoErrorCode, code, sentCode};
+}
 
 }  // namespace quarn::link

@@ -2,6 +2,7 @@
 
 #include "arguments.h"
 #include "command_names.h"
+#include "link/frame_crc.h"
 #include "quarn/error.h"
 
 namespace quarn::cli {
@@ -140,12 +141,9 @@ std::string FieldValue(Field kind, const Bytes& parameters, size_t at, size_t wi
 }  // namespace
 
 uint16_t FrameCrc(const uint8_t* data, size_t count) {
-  uint16_t crc = 0xFFFF;
-  for (size_t i = 0; i < count; ++i) {
-    crc = static_cast<uint16_t>(crc ^ (data[i] << 8));
-    for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
-  }
-  return static_cast<uint16_t>(~crc);
+  uint8_t crc[2];
+  link::ComputeFrameCrc(data, count, crc);
+  return static_cast<uint16_t>(crc[0] << 8 | crc[1]);
 }
 
 DecodedFrame DecodeFrame(const Bytes& wire) {

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include "call_commands.h"
 #include "command_names.h"
 #include "quarn/ports.h"
 
@@ -115,7 +114,8 @@ std::string OtherCommand(const quarn::ErrorDetail& detail, const Line& line, Fai
   facts.cause = "otherMode";
   facts.hint = replyCrc ? "the reader works in CRC mode: add --crc" : "the reader works in plain mode: leave out --crc";
   const uint8_t plainCode = echoed & static_cast<uint8_t>(~kCrcModeBit);
-  if (CallSendsCode(detail.command, plainCode))
+  const bool ownReply = detail.sentCode && (*detail.sentCode & static_cast<uint8_t>(~kCrcModeBit)) == plainCode;
+  if (ownReply)
     return "the reader answered this command in " + ModeName(replyCrc) + " (code " + ByteText(echoed) +
            "), but quarn sent it in " + ModeName(line.crc);
   return "the reply answers another command, " + named + ", and in " + ModeName(replyCrc);

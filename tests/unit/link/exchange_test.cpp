@@ -153,3 +153,29 @@ TEST(StatusRules, EachRuleAtItsEdges) {
 
 }  // namespace
 }  // namespace quarn::link
+
+namespace quarn::link {
+namespace {
+
+// A reply to another command names both codes, so a caller can tell a reply in the other mode (the same
+// code but for bit 7) from one to a different command.
+TEST(ExchangeCommand, AnotherCommandsReplyNamesTheCodeSentBesideTheEchoedOne) {
+  struct Case {
+    uint32_t crcFlag;
+    uint8_t echoed;
+  };
+  for (const Case c : {Case{0, 0x81}, Case{1, 0x01}, Case{0, 0x07}, Case{1, 0x87}}) {
+    FakePort port;
+    port.ReplyToNextCommand(testing::WireReply(c.echoed, {0x00, 0x1A}));
+    CommandFrame command(commands::kGetPower, c.crcFlag);
+    ASSERT_TRUE(command.Finish());
+    ReceivedFrame reply;
+    const Result result = ExchangeCommand(port.handle(), command, reply);
+    EXPECT_EQ(result.outcome, Outcome::kOtherCommand);
+    EXPECT_EQ(result.code, c.echoed);
+    EXPECT_EQ(result.sentCode, c.crcFlag ? 0x81 : 0x01);
+  }
+}
+
+}  // namespace
+}  // namespace quarn::link

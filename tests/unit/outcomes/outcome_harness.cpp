@@ -233,7 +233,7 @@ Result Ok(uint8_t status) {
 
 Result RefusedWith(uint8_t status, uint8_t errorCode) { return link::Refused(status, errorCode); }
 
-Result Other(uint8_t code) { return link::OtherCommand(code); }
+Result Other(uint8_t code) { return link::OtherCommand(code, 0); }  // SameResult leaves sentCode out
 
 Result Fails(Outcome outcome) { return link::Failed(outcome); }
 
