@@ -18,14 +18,7 @@ if ! command -v mosquitto_sub >/dev/null || ! { command -v mosquitto || [ -x /us
 fi
 mosquitto=$(command -v mosquitto || echo /usr/sbin/mosquitto)
 
-echo "building quarn and quarn-sim into build/demo ..."
-mkdir -p build/demo
-log=build/demo/build.log
-if ! { cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=Release -DQUARN_BUILD_TESTS=OFF &&
-       cmake --build build/demo -j"$(nproc)" --target quarn quarn-sim; } >"$log" 2>&1; then
-  cat "$log"
-  exit 1
-fi
+bash scripts/build-demo.sh
 
 work=$(mktemp -d)
 pids=()

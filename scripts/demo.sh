@@ -7,14 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 bash scripts/install-deps.sh demo
-echo "building quarn and quarn-sim into build/demo ..."
-mkdir -p build/demo
-log=build/demo/build.log
-if ! { cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=Release -DQUARN_BUILD_TESTS=OFF &&
-       cmake --build build/demo -j"$(nproc)" --target quarn quarn-sim; } >"$log" 2>&1; then
-  cat "$log"
-  exit 1
-fi
+bash scripts/build-demo.sh
 
 # One tag we know, with an access and a kill password, among two generated ones.
 epc=E20034120000000000000001

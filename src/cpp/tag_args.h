@@ -30,6 +30,9 @@ inline bool CountWords(Call& call, ByteView words, uint8_t& wordCount) {
   return true;
 }
 
+// The bank as the core sends it: the enum's values are the bank codes.
+inline uint32_t BankCode(MemoryBank bank) { return static_cast<uint32_t>(bank); }
+
 // The record at the start of buffer, sized by its first byte.
 inline TagRecord RecordIn(const uint8_t* buffer) {
   std::error_code ignored;  // a size taken from the first byte always passes the size rule

@@ -11,14 +11,13 @@
 
 namespace quarn {
 
+using cpp::BankCode;
 using cpp::Call;
 using cpp::Ebv;
 using cpp::OrThrow;
 using cpp::RecordIn;
 
 namespace {
-
-uint32_t BankCode(MemoryBank bank) { return static_cast<uint32_t>(bank); }
 
 // The ordinary writes' frame keeps a one-byte length: length field, code, password, bank, pointer,
 // count, the words, the record (by EPC) and the CRC (CRC mode), at most 127 bytes.

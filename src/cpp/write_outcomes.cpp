@@ -9,6 +9,7 @@
 
 namespace quarn {
 
+using cpp::BankCode;
 using cpp::Call;
 using cpp::Ebv;
 using cpp::OrThrow;
@@ -63,7 +64,12 @@ bool CountEpcWords(Call& call, ByteView newEpc, uint8_t& epcWordCount) {
   return true;
 }
 
-uint32_t BankCode(MemoryBank bank) { return static_cast<uint32_t>(bank); }
+// What the reader is told of an SR write, the tag's address first.
+sam::SrWriteRequest SrRequest(const Password& password, MemoryBank bank, const Ebv& pointer, const SrParams& params) {
+  return {password.bytes().data(), BankCode(bank), pointer.bytes, {params[0], params[1], params[2], params[3]}};
+}
+
+sam::SrWriteOutputs SrOutputs(RawOutcome& raw) { return {&raw.errorCode, &raw.writeStatus, &raw.writtenWordCount}; }
 
 }  // namespace
 
@@ -144,11 +150,8 @@ WriteOutcome Reader::WriteSrToTag(const TagRecord& tag, MemoryBank bank, WordPoi
   Ebv pointer{};
   if (!cpp::EncodePointer(call, start, pointer) || !call.Ready()) return {};
   RawOutcome raw;
-  const sam::SrWriteRequest request = {password.bytes().data(), BankCode(bank), pointer.bytes,
-                                       {params[0], params[1], params[2], params[3]}};
-  const sam::SrWriteOutputs outputs = {&raw.errorCode, &raw.writeStatus, &raw.writtenWordCount};
-  const link::Result result =
-      sam::WriteSrToTagByEpc(call.port(), request, tag.bytes().data(), outputs, call.crcFlag());
+  const link::Result result = sam::WriteSrToTagByEpc(call.port(), SrRequest(password, bank, pointer, params),
+                                                     tag.bytes().data(), SrOutputs(raw), call.crcFlag());
   return Finish(call, result, raw, OutcomeOf(raw));
 }
 WriteOutcome Reader::WriteSrToTag(const TagRecord& tag, MemoryBank bank, WordPointer start, const SrParams& params,
@@ -162,11 +165,8 @@ WriteOutcome Reader::WriteSrToSingleTag(MemoryBank bank, WordPointer start, cons
   Ebv pointer{};
   if (!cpp::EncodePointer(call, start, pointer) || !call.Ready()) return {};
   RawOutcome raw;
-  const sam::SrWriteRequest request = {password.bytes().data(), BankCode(bank), pointer.bytes,
-                                       {params[0], params[1], params[2], params[3]}};
-  const sam::SrWriteOutputs outputs = {&raw.errorCode, &raw.writeStatus, &raw.writtenWordCount};
-  const link::Result result = 
-      sam::WriteSrToTagSingle(call.port(), request, raw.record, &raw.recordLength, outputs, call.crcFlag());
+  const link::Result result = sam::WriteSrToTagSingle(call.port(), SrRequest(password, bank, pointer, params),
+                                                      raw.record, &raw.recordLength, SrOutputs(raw), call.crcFlag());
   WriteOutcome outcome = OutcomeOf(raw);
   AddAnsweringTag(raw, outcome);
   return Finish(call, result, raw, outcome);
