@@ -7,8 +7,12 @@
   replug   the reader unplugged and plugged back in CYCLES times: every cycle recovered, and the time
            from the port's return to the first read after it
   broker   the broker stopped for 10 s and started again: the reads of that window delivered afterwards
+  soak     the watch left to run for MINUTES with tags coming and going, the reader unplugged every
+           5 minutes and the broker stopped for 10 s every 20: every read it took reached a subscriber,
+           every unplug recovered, and its memory stayed flat
 
-Usage: python3 bench/watch_figures.py [--build build/linux] [paced [SECONDS] | replug [CYCLES] | broker]...
+Usage: python3 bench/watch_figures.py [--build build/linux]
+           [paced [SECONDS] | replug [CYCLES] | broker | soak [MINUTES]]...
 (no figure named: all three). Needs quarn and quarn-sim built, mosquitto and mosquitto-clients. These are
 benchmarks, not tests: they print figures and say when one falls short of its goal, exit status 1 then.
 """
@@ -101,11 +105,11 @@ class Run:
         self.broker.terminate()
         self.broker.wait(5)
 
-    def subscriber(self, name, topic, keep_session=False):
+    def subscriber(self, name, topic, keep_session=False, client=None):
         argv = ["mosquitto_sub", "-h", "127.0.0.1", "-p", str(self.port), "-q", "1", "-t", topic,
                 "-F", "%U %p"]
         if keep_session:
-            argv += ["-c", "-i", "quarn-figures-" + name]
+            argv += ["-c", "-i", "quarn-figures-" + (client or name)]
         process = self.start(argv, name)
         time.sleep(0.3)
         return process
@@ -257,6 +261,63 @@ def broker(build):
         run.end()
 
 
+def rss_kib(pid):
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def soak(build, minutes):
+    """Twenty tags pass the reader in turns; the reader goes away every 5 minutes, the broker every 20."""
+    run = Run(build)
+    try:
+        with open(run.path("field.txt"), "w") as field:
+            for n in range(20):
+                field.write(f"tag E2003412000000000000{n:04X} enters {n * 3} every 60 present 20\n")
+        run.start_broker(persistence=True)
+        subscribers = ["reads"]
+        subscriber = run.subscriber("reads", "quarn/+/reads", keep_session=True)
+        sim, link = run.sim(["--scenario", run.path("field.txt"), "--replug-after", "1"])
+        watch = run.watch(["--reader", link, "--events", "5", "--mqtt", f"mqtt://127.0.0.1:{run.port}",
+                           "--stdout", "status", "--status-interval", "60"])
+        start = time.monotonic()
+        rss = []
+        unplugs = broker_stops = 0
+        for minute in range(1, minutes + 1):
+            time.sleep(max(0.0, start + 60 * minute - time.monotonic()))
+            rss.append(rss_kib(watch.pid))
+            if minute % 5 == 0:
+                sim.send_signal(signal.SIGUSR1)
+                unplugs += 1
+            if minute % 20 == 10:
+                run.stop_broker()
+                time.sleep(10)
+                run.start_broker(persistence=True)
+                broker_stops += 1
+                if subscriber.poll() is not None:  # it gave up while the broker was away: its session waits
+                    subscribers.append(f"reads{broker_stops}")
+                    subscriber = run.subscriber(subscribers[-1], "quarn/+/reads", keep_session=True, client="reads")
+        time.sleep(15)  # the last unplug recovered, the queue sent
+        status = stop_watch(watch)
+        time.sleep(2)
+        statuses = [json.loads(line) for line in run.text("watch.out").splitlines()]
+        last = statuses[-1]
+        seqs = {read["seq"] for name in subscribers for _, read in received_reads(run, name)}
+        print(f"soak: {minutes} min, 20 tags passing in turns, {unplugs} unplugs, {broker_stops} broker stops of 10 s")
+        print(f"  reads the watch took:          {last['reads']} ({last['readsPerSecond']} a second at the end)")
+        print(f"  reads the subscriber received: {len(seqs)} distinct, seq 1 to {max(seqs) if seqs else 0}")
+        print(f"  reconnects, health checks:     {last['reconnects']}, {last['healthChecks']}; "
+              f"mqtt overflow {last['mqtt']['overflow']}; failures {last['failures']}")
+        print(f"  resident memory (KiB):         first minute {rss[0]}, largest {max(rss)}, last {rss[-1]}")
+        print(f"  watch exit status:             {status}")
+        return (len(seqs) == last["reads"] == (max(seqs) if seqs else 0) and last["reconnects"] == unplugs
+                and status == 0)
+    finally:
+        run.end()
+
+
 def main(argv):
     build = "build/linux"
     if argv[:1] == ["--build"]:
@@ -278,8 +339,10 @@ def main(argv):
             ok &= replug(build, int(number or 50))
         elif name == "broker":
             ok &= broker(build)
+        elif name == "soak":
+            ok &= soak(build, int(number or 120))
         else:
-            raise SystemExit(f"no figure called {name}: paced, replug or broker")
+            raise SystemExit(f"no figure called {name}: paced, replug, broker or soak")
         print(f"load average after: {' '.join(open('/proc/loadavg').read().split()[:3])}")
     return 0 if ok else 1
 
