@@ -7,20 +7,20 @@ namespace quarn::link {
 
 namespace {
 
-bool EchoMatches(const CommandSpec& spec, uint8_t echoed, uint8_t codeSent) {
-  switch (spec.echoRule) {
+bool EchoMatches(const CommandSpec& row, uint8_t echoed, uint8_t codeSent) {
+  switch (row.echoRule) {
     case EchoRule::kExact:
       return echoed == codeSent;
     case EchoRule::kInventoryCode:
       return IsInventoryCode(echoed);
     case EchoRule::kEitherMode:
-      return (echoed & static_cast<uint8_t>(~kCrcModeCodeBit)) == spec.code;
+      return (echoed & static_cast<uint8_t>(~kCrcModeCodeBit)) == row.code;
   }
   return false;
 }
 
-uint8_t ErrorCodeOf(const CommandSpec& spec, const ReplyView& view, uint8_t status) {
-  switch (spec.errorCodeForm) {
+uint8_t ErrorCodeOf(const CommandSpec& row, const ReplyView& view, uint8_t status) {
+  switch (row.errorCodeForm) {
     case ErrorCodeForm::kAfterStatus:
     case ErrorCodeForm::kWriteOutcome:
       // A code announced by the status but missing from the reply is no code.
@@ -47,14 +47,14 @@ Result ReceivedFrame::Receive(PortHandle port, FrameKind kind, uint32_t timeLimi
 
 ReplyView ReceivedFrame::View(ReplyLayout layout) const { return ReplyView(buffer_, length_, kind_, layout); }
 
-Result CheckReply(const ReplyView& view, const CommandSpec& spec, uint8_t codeSent) {
+Result CheckReply(const ReplyView& view, const CommandSpec& row, uint8_t codeSent) {
   const std::optional<uint8_t> code = view.Code();
   if (!code.has_value()) return Failed(Outcome::kTooShort);
-  if (spec.markerChecked && view.Marker() != kAntennaMarker) return OtherCommand(*code, codeSent);
-  if (!EchoMatches(spec, *code, codeSent)) return OtherCommand(*code, codeSent);
+  if (row.markerChecked && view.Marker() != kAntennaMarker) return OtherCommand(*code, codeSent);
+  if (!EchoMatches(row, *code, codeSent)) return OtherCommand(*code, codeSent);
   const std::optional<uint8_t> status = view.Status();
   if (!status.has_value()) return Failed(Outcome::kTooShort);
-  if (!PassesStatusRule(spec.statusRule, *status)) return Refused(*status, ErrorCodeOf(spec, view, *status));
+  if (!PassesStatusRule(row.statusRule, *status)) return Refused(*status, ErrorCodeOf(row, view, *status));
   Result accepted = Succeeded();
   accepted.status = *status;
   return accepted;
@@ -66,12 +66,12 @@ Result SendCommand(PortHandle port, const CommandFrame& command) {
 }
 
 Result ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply, ReplyLayout layout) {
-  const CommandSpec& spec = command.definition();
+  const CommandSpec& row = command.definition();
   const Result sent = SendCommand(port, command);
   if (!sent) return sent;
-  const Result received = reply.Receive(port, spec);
+  const Result received = reply.Receive(port, row);
   if (!received) return received;
-  return CheckReply(reply.View(layout), spec, command.code());
+  return CheckReply(reply.View(layout), row, command.code());
 }
 
 Result ExchangeCommand(PortHandle port, const CommandFrame& command, ReceivedFrame& reply) {
@@ -104,10 +104,10 @@ bool IsStreamFrameCode(uint8_t code) {
   return false;
 }
 
-Result ReceiveStreamFrame(PortHandle port, const CommandSpec& spec, ReceivedFrame& reply) {
-  const Result received = reply.Receive(port, spec);
+Result ReceiveStreamFrame(PortHandle port, const CommandSpec& row, ReceivedFrame& reply) {
+  const Result received = reply.Receive(port, row);
   if (!received) return received;
-  return CheckReply(reply.View(spec.layout), spec, spec.code);
+  return CheckReply(reply.View(row.layout), row, row.code);
 }
 
 }  // namespace quarn::link

@@ -24,7 +24,7 @@ class ReceivedFrame {
 
   // Receives the next frame of the port, unchecked beyond its framing and CRC.
   Result Receive(PortHandle port, FrameKind kind, uint32_t timeLimitMs);
-  Result Receive(PortHandle port, const CommandSpec& spec) { return Receive(port, spec.receiver, spec.timeLimitMs); }
+  Result Receive(PortHandle port, const CommandSpec& row) { return Receive(port, row.receiver, row.timeLimitMs); }
 
   // The received frame, read at the positions of layout. Only valid after a successful Receive.
   ReplyView View(ReplyLayout layout = ReplyLayout::kOneByteForm) const;
@@ -41,7 +41,7 @@ class ReceivedFrame {
 // Checks a received reply against the command's row: the echoed code (and the marker of an antenna
 // frame), the status rule, and on a refusal the reader's error code as the row reports it. codeSent is
 // the code as it went on the wire; for a stream frame, the row's own code.
-Result CheckReply(const ReplyView& view, const CommandSpec& spec, uint8_t codeSent);
+Result CheckReply(const ReplyView& view, const CommandSpec& row, uint8_t codeSent);
 
 // Sends a finished command frame; an unfinished one is refused without writing.
 Result SendCommand(PortHandle port, const CommandFrame& command);
@@ -68,6 +68,6 @@ std::optional<uint8_t> RefusingStatus(const Result& result, const ReceivedFrame&
 bool IsStreamFrameCode(uint8_t code);
 
 // Takes the next frame of a running stream without sending, and checks it against the stream's row.
-Result ReceiveStreamFrame(PortHandle port, const CommandSpec& spec, ReceivedFrame& reply);
+Result ReceiveStreamFrame(PortHandle port, const CommandSpec& row, ReceivedFrame& reply);
 
 }  // namespace quarn::link
