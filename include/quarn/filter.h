@@ -5,6 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 #include "quarn/bytes.h"
@@ -36,5 +39,10 @@ struct QUARN_CPP_API Filter {
   // and sends; the C export sends what its caller put there instead.
   size_t wireLength() const;
 };
+
+// The Gen2 names of the Select targets 0 to 4: the session flags "s0" to "s3" and the selected flag
+// "sl". Other values have no name: SelectTargetName gives the number, ParseSelectTarget nothing.
+QUARN_CPP_API std::string SelectTargetName(uint8_t target);
+QUARN_CPP_API std::optional<uint8_t> ParseSelectTarget(std::string_view name);
 
 }  // namespace quarn

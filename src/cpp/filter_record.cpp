@@ -38,6 +38,22 @@ size_t Filter::wireLength() const {
   return kFixedWireBytes + pointerExtra + tags::MaskSize(maskBitLength);
 }
 
+namespace {
+constexpr const char* kSelectTargetNames[] = {"s0", "s1", "s2", "s3", "sl"};
+constexpr size_t kNamedTargets = sizeof kSelectTargetNames / sizeof kSelectTargetNames[0];
+}  // namespace
+
+std::string SelectTargetName(uint8_t target) {
+  return target < kNamedTargets ? kSelectTargetNames[target] : std::to_string(target);
+}
+
+std::optional<uint8_t> ParseSelectTarget(std::string_view name) {
+  for (size_t target = 0; target < kNamedTargets; ++target) {
+    if (name == kSelectTargetNames[target]) return static_cast<uint8_t>(target);
+  }
+  return std::nullopt;
+}
+
 namespace cpp {
 
 const char* ToFilterRecord(const Filter& filter, FilterRecord& record) {

@@ -20,7 +20,7 @@ enum class Outcome : uint8_t {
   kBadEscape,            // an escape byte followed by a byte that needs no escape
   kUnescapedHeadOrTail,  // a bare 0xAA or 0x55 inside the reply
   kWrongTail,            // the byte after the body is not the tail
-  kTooLong,              // the reply announces more than the receive buffer holds
+  kTooLong,              // the reply announces more than the receive buffer, or the caller's, holds
   kCrcMismatch,          // the reply's CRC does not match its bytes
   kOtherCommand,         // a reply to another command, or in the other mode
   kRefused,              // the status byte fails the command's rule
@@ -29,9 +29,10 @@ enum class Outcome : uint8_t {
   kInvalidArgument,      // an argument the command cannot carry; nothing was sent
 };
 
-// The outcome with what the reply told of it. status and errorCode are meaningful for kRefused (and
-// status for every reply that had one); code is the echoed code of a reply to another command, and
-// sentCode the code the command itself went out with, so the two can be told apart by their mode.
+// The outcome with what the reply told of it: status is the status byte after success and kRefused
+// (0 otherwise), errorCode the reader's code after kRefused where the reply carried one; code is the
+// echoed code of a reply to another command, and sentCode the code the command itself went out with, so
+// the two can be told apart by their mode.
 struct Result {
   Outcome outcome = Outcome::kSuccess;
   uint8_t status = 0;

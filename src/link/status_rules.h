@@ -49,8 +49,9 @@ inline bool PassesStatusRule(StatusRule rule, uint8_t status) {
   return false;
 }
 
-// Tag reports and start acknowledgements come with the code of either start form, in either mode, and with
-// bit 5 set or clear.
+// Tag reports, and the multi-antenna start's acknowledgement, come with the code of either start form, in
+// either mode, and with bit 5 set or clear. (The single-antenna start's acknowledgement echoes its code
+// exactly.)
 inline constexpr uint8_t kInventoryCodeMask = 0x5F;
 
 inline bool IsInventoryCode(uint8_t code) {

@@ -4,12 +4,12 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "quarn/filter.h"
 
 namespace quarn::cli {
 
 namespace {
 
-constexpr const char* kTargetNames[] = {"s0", "s1", "s2", "s3", "sl"};
 // The reader's status when it holds no filter at the index asked for (or from it on): a listing with
 // nothing in it, not a fault.
 constexpr uint8_t kNoFilterThere = 0x03;
@@ -27,12 +27,11 @@ struct AddArgs {
 };
 
 int ParseTarget(const std::string& text) {
-  for (int target = 0; target < 5; ++target)
-    if (text == kTargetNames[target]) return target;
+  if (const std::optional<uint8_t> named = quarn::ParseSelectTarget(text)) return *named;
   return static_cast<int>(ParseNumber(text, 0, 7, "select target (--target)"));
 }
 
-std::string TargetName(int target) { return target >= 0 && target < 5 ? kTargetNames[target] : std::to_string(target); }
+std::string TargetName(int target) { return quarn::SelectTargetName(static_cast<uint8_t>(target)); }
 
 quarn::Filter FilterOf(const AddArgs& args) {
   Bytes mask = ParseHex(args.mask, "mask");

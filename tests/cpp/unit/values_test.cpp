@@ -171,3 +171,19 @@ TEST(Filter, SetMaskNeedsTheBytesItsBitLengthUses) {
 }
 
 }  // namespace
+
+namespace {
+
+// The five Gen2 names and the numbers they stand for, both ways; other values keep their number.
+TEST(SelectTargets, NamesAndNumbersBothWays) {
+  const std::pair<const char*, uint8_t> named[] = {{"s0", 0}, {"s1", 1}, {"s2", 2}, {"s3", 3}, {"sl", 4}};
+  for (const auto& [name, target] : named) {
+    EXPECT_EQ(quarn::SelectTargetName(target), name);
+    EXPECT_EQ(quarn::ParseSelectTarget(name), target);
+  }
+  EXPECT_EQ(quarn::SelectTargetName(7), "7");
+  EXPECT_FALSE(quarn::ParseSelectTarget("s4").has_value());
+  EXPECT_FALSE(quarn::ParseSelectTarget("SL").has_value());
+}
+
+}  // namespace

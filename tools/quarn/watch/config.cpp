@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <fstream>
 #include <set>
+#include <optional>
 #include <sstream>
 
 #include "arguments.h"
+#include "quarn/filter.h"
 #include "report.h"
 
 namespace quarn::watch {
@@ -17,7 +19,6 @@ using JsonValue = nlohmann::json;
 
 namespace {
 
-constexpr const char* kTargetNames[] = {"s0", "s1", "s2", "s3", "sl"};
 constexpr double kLongestInterval = 7 * 24 * 3600.0;
 
 std::string Number(double value) {
@@ -81,9 +82,7 @@ auto Parsed(const std::string& where, Parse parse) {
 
 int Target(const JsonValue& value, const std::string& where) {
   if (value.is_number_integer()) return static_cast<int>(Integer(value, 0, 7, where));
-  std::string name = Text(value, where);
-  for (int target = 0; target < 5; ++target)
-    if (name == kTargetNames[target]) return target;
+  if (const std::optional<uint8_t> named = quarn::ParseSelectTarget(Text(value, where))) return *named;
   FailUsage(where + " must be s0, s1, s2, s3, sl or a number 0 to 7, not " + Describe(value));
 }
 
