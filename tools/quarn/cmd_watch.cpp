@@ -183,7 +183,8 @@ void AddWatchCommand(CLI::App& app, CommandSet& commands) {
       ->expected(1, 2)
       ->check(CLI::Range(0, 255));
   command->add_option("-e,--events", args->eventHold,
-                      "arrive and depart events; a tag departs when unread for this many seconds")
+                      "arrive and depart events; a tag departs when unread for this many seconds of reading "
+                      "(time while the reader is away does not count)")
       ->check(CLI::Range(0.001, 7 * 24 * 3600.0));
   command->add_flag("--no-reads", args->noReads, "deliver events and status only, no reads");
   command->add_option("--max-tags", args->maxTags, "the most tags events keep track of per reader")

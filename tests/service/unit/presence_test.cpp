@@ -72,6 +72,59 @@ TEST(WatchPresence, AtTheBoundTheTagReadLongestAgoMakesRoomWithAnEvictedDepart) 
   EXPECT_EQ(tracker.evicted(), 1u);
 }
 
+TEST(WatchPresence, WhileTheReaderIsAwayNoTagDepartsAndTheHoldGoesOnWhereItStopped) {
+  PresenceTracker tracker(1000ms, 100);
+  Clock clock;
+  std::vector<PresenceEvent> events;
+  tracker.Seen(Tag(1), clock.steady, clock.wall, events);
+  clock.Pass(300ms);
+  tracker.Seen(Tag(2), clock.steady, clock.wall, events);
+  clock.Pass(100ms);
+  tracker.Pause(clock.steady);  // at 400 ms: 600 ms of tag 1's hold and 900 ms of tag 2's are left
+  clock.Pass(60000ms);
+  tracker.Age(clock.steady, events);
+  EXPECT_EQ(events.size(), 2u) << "a tag departed while nobody could read it";
+  EXPECT_FALSE(tracker.nextDeparture().has_value());
+
+  tracker.Resume(clock.steady);
+  EXPECT_EQ(tracker.nextDeparture(), clock.steady + 600ms);
+  clock.Pass(599ms);
+  tracker.Age(clock.steady, events);
+  EXPECT_EQ(events.size(), 2u);
+  clock.Pass(1ms);
+  tracker.Age(clock.steady, events);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[2].epc, Tag(1).epc);
+  EXPECT_EQ(events[2].lastSeen, WallTime{});
+  EXPECT_EQ(events[2].time, WallTime{} + 61000ms);  // its last read, the time away, the hold
+
+  tracker.Seen(Tag(2), clock.steady, clock.wall, events);  // read again: the time away is forgotten
+  clock.Pass(1000ms);
+  tracker.Age(clock.steady, events);
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[3].time, events[3].lastSeen + 1000ms);
+}
+
+TEST(WatchPresence, WhenAnotherReaderTakesThePlaceEveryTagDepartsAtOnce) {
+  PresenceTracker tracker(1000ms, 100);
+  Clock clock;
+  std::vector<PresenceEvent> events;
+  for (uint8_t n = 1; n <= 3; ++n) tracker.Seen(Tag(n), clock.steady, clock.wall, events);
+  tracker.Pause(clock.steady);
+  clock.Pass(5000ms);
+  events.clear();
+  tracker.DepartAll(clock.wall, events);
+  ASSERT_EQ(events.size(), 3u);
+  for (const PresenceEvent& event : events) {
+    EXPECT_EQ(event.kind, Presence::kDepart);
+    EXPECT_EQ(event.time, clock.wall);
+    EXPECT_FALSE(event.evicted);
+  }
+  EXPECT_EQ(tracker.tracked(), 0u);
+  tracker.Seen(Tag(1), clock.steady, clock.wall, events);  // not paused any more
+  EXPECT_EQ(tracker.nextDeparture(), clock.steady + 1000ms);
+}
+
 TEST(WatchPresence, WeeksOfPassingTagsKeepNoMoreThanThosePresent) {
   PresenceTracker tracker(5000ms, 1000);
   Clock clock;

@@ -29,11 +29,11 @@ ReaderSettings Dock() {
   return settings;
 }
 
-FakePlan::Step At(Millis at, Kind kind) { return {at, kind, {}, ""}; }
+FakePlan::Step At(Millis at, Kind kind) { return {at, kind, {}, "", ""}; }
 FakePlan::Step ReadAt(Millis at, int tag, std::optional<int> antenna = std::nullopt) {
-  return {at, Kind::kRead, TagRead{0x3000, FakeEpc(tag), antenna}, ""};
+  return {at, Kind::kRead, TagRead{0x3000, FakeEpc(tag), antenna}, "", ""};
 }
-FakePlan::Step FailureAt(Millis at, const char* outcome) { return {at, Kind::kFailure, {}, outcome}; }
+FakePlan::Step FailureAt(Millis at, const char* outcome) { return {at, Kind::kFailure, {}, outcome, ""}; }
 
 FakePlan Steady(Millis period = 100ms) {
   FakePlan plan;
@@ -232,6 +232,52 @@ TEST(WatchSupervisor, EventsAloneWithDepartsAtTheLastReadPlusTheHoldTime) {
   EXPECT_EQ(events[2]["reads"], 2);
   EXPECT_EQ(events[2]["lastSeen"], "2026-12-08T10:15:30.323Z");
   EXPECT_EQ(run.Statuses().back()["tags"], (nlohmann::json{{"tracked", 0}, {"evicted", 0}}));
+}
+
+std::vector<std::string> EventLines(const RecordingSink& sink) {
+  std::vector<std::string> lines;
+  for (const auto& event : sink.Of(MessageKind::kEvent))
+    lines.push_back(event["reader"].get<std::string>().substr(0, 4) + " " + event["event"].get<std::string>() + " " +
+                    event["epc"].get<std::string>().substr(22) + " " + event["time"].get<std::string>().substr(17));
+  return lines;
+}
+
+TEST(WatchSupervisor, AnUnplugMakesNoDepartForATagThatStayedAndOneForATagThatLeft) {
+  FakePlan plan;
+  // Tag 1 stays in the field throughout; tag 2 is read last just before the unplug and is gone after.
+  plan.steps = {ReadAt(100ms, 1), ReadAt(200ms, 2), ReadAt(500ms, 1), At(600ms, Kind::kPortGone),
+                At(3000ms, Kind::kPortBack)};
+  for (int n = 0; n < 20; ++n) plan.steps.push_back(ReadAt(Millis(3800 + 100 * n), 1));
+  SupervisorOptions options;
+  options.eventHold = 1000ms;
+  WatchRun run(plan, options);
+  run.For(8000ms);
+  // Away from 0.6 s until the back-off's attempt at 3.7 s found the port back: tag 2 had 600 ms of its
+  // hold left, so it departs at 4.3 s, stamped with its last read, the 3.1 s away and the hold; tag 1
+  // arrives once and departs a hold after its last read at 5.7 s.
+  EXPECT_EQ(EventLines(run.sink), (std::vector<std::string>{"/dev arrive 01 30.223Z", "/dev arrive 02 30.323Z",
+                                                           "/dev depart 02 34.423Z", "/dev depart 01 36.823Z"}));
+  EXPECT_EQ(run.supervisor.status().reconnects, 1u);
+}
+
+TEST(WatchSupervisor, ByUidTheTagsOfAReaderThatWasReplacedDepartUnderItsName) {
+  FakePlan plan;
+  plan.uid = "AAAA00000000000000000001";
+  FakePlan::Step back = At(2000ms, Kind::kPortBack);
+  back.uid = "BBBB00000000000000000002";
+  plan.steps = {ReadAt(100ms, 1), At(500ms, Kind::kPortGone), back, ReadAt(3000ms, 1)};
+  SupervisorOptions options;
+  options.eventHold = 1000ms;
+  options.nameByUid = true;
+  WatchRun run(plan, options);
+  run.For(5000ms);
+  // The new reader reads the same tag: an arrive of its own, not a continuation of the old reader's.
+  std::vector<std::string> lines = EventLines(run.sink);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "AAAA arrive 01 30.223Z");
+  EXPECT_EQ(lines[1], "AAAA depart 01 32.123Z");  // as the back-off's attempt at 2 s found the other reader
+  EXPECT_EQ(lines[2], "BBBB arrive 01 33.123Z");
+  EXPECT_EQ(lines[3], "BBBB depart 01 34.123Z");
 }
 
 }  // namespace

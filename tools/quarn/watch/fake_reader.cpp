@@ -75,8 +75,8 @@ FakePlan ParseFakePlan(const std::string& text) {
                                   "gone-at, gone-for, uid)");
   }
   if (goneAt >= 0) {
-    plan.steps.push_back({Seconds(goneAt), Kind::kPortGone, {}, ""});
-    plan.steps.push_back({Seconds(goneAt + goneFor), Kind::kPortBack, {}, ""});
+    plan.steps.push_back({Seconds(goneAt), Kind::kPortGone, {}, "", ""});
+    plan.steps.push_back({Seconds(goneAt + goneFor), Kind::kPortBack, {}, "", ""});
   }
   return plan;
 }
@@ -101,6 +101,7 @@ void FakeReader::CatchUp() {
     if (frame && delivering) break;  // Next hands it over
     if (step.kind == Kind::kPortGone) portPresent_ = false;
     if (step.kind == Kind::kPortBack) portPresent_ = true;
+    if (step.kind == Kind::kPortBack && !step.uid.empty()) plan_.uid = step.uid;
     if (step.kind == Kind::kHang) hung_ = true;
     if (step.kind == Kind::kRecover) hung_ = false;
     delivering = open_ && streaming_ && !hung_ && portPresent_;

@@ -18,6 +18,7 @@ struct FakePlan {
     Kind kind = Kind::kRead;
     TagRead read;
     std::string failure;  // kFailure: the outcome's name
+    std::string uid;      // kPortBack: another reader, with this UID, is behind the port now
   };
   std::vector<Step> steps;  // in the order of `at`
 

@@ -59,8 +59,14 @@ void Supervisor::Reconnect(StopSignal& stop) {
 
 void Supervisor::GoOnline(const ReaderIdentity& identity) {
   if (options_.nameByUid && identity.uid != name_) {
-    // The old name's last word, so its retained status does not claim a reader that is not there.
+    // The old name's last words: its tags depart, and its retained status does not claim a reader
+    // that is not there.
     if (!name_.empty()) {
+      if (presence_) {
+        std::vector<PresenceEvent> events;
+        presence_->DepartAll(clock_.Wall(), events);
+        DeliverEvents(events);
+      }
       status_.cause = kCauseAnotherReader;
       DeliverStatus();
     }
@@ -73,6 +79,7 @@ void Supervisor::GoOnline(const ReaderIdentity& identity) {
   status_.lastError.clear();
   status_.since = clock_.Wall();
   lastLife_ = clock_.Now();
+  if (presence_) presence_->Resume(lastLife_);
   Log(name_ + ": reading");
   DeliverStatus();
 }
@@ -80,6 +87,7 @@ void Supervisor::GoOnline(const ReaderIdentity& identity) {
 void Supervisor::GoOffline(const std::string& cause, const std::string& lastError) {
   session_.Close();
   online_ = false;
+  if (presence_) presence_->Pause(clock_.Now());
   status_.cause = cause;
   status_.lastError = lastError;
   status_.since = clock_.Wall();
