@@ -26,6 +26,11 @@ using namespace std::chrono_literals;
 
 constexpr Millis kStartLimit{5000};
 constexpr Millis kStopLimit{5000};
+constexpr int kPortAttempts = 5;
+
+struct PortTaken : std::runtime_error {
+  explicit PortTaken(const std::string& log) : std::runtime_error("mosquitto found its port taken:\n" + log) {}
+};
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path);
@@ -152,10 +157,19 @@ Broker::Broker(bool tls, bool persistence) : tls_(tls) {
   RunTool({Program({"/usr/bin/mosquitto_passwd"}), "-b", "-c", dir_.File("passwd"), kUser, kPassword},
           dir_.File("tools.log"));
   if (tls_) MakeCertificates();
-  port_ = FreePort();
-  if (tls_) tlsPort_ = FreePort();
-  WriteConfig(persistence);
-  Start();
+  // A port is free when chosen, but another test may take it before mosquitto binds it: then mosquitto
+  // ends saying so, and new ports are chosen.
+  for (int attempt = 1;; ++attempt) {
+    port_ = FreePort();
+    if (tls_) tlsPort_ = FreePort();
+    WriteConfig(persistence);
+    try {
+      Start();
+      return;
+    } catch (const PortTaken&) {
+      if (attempt == kPortAttempts) throw;
+    }
+  }
 }
 
 Broker::~Broker() { Stop(); }
@@ -199,14 +213,28 @@ void Broker::WriteConfig(bool persistence) {
   dir_.Write("mosquitto.conf", config.str());
 }
 
+// mosquitto says it is running once it has bound every listener; a port that accepts is not enough,
+// for another program may hold it.
 void Broker::Start() {
-  pid_ = Spawn({Program({"/usr/sbin/mosquitto", "/usr/bin/mosquitto"}), "-c", dir_.File("mosquitto.conf")},
-               dir_.File("mosquitto.log"), dir_.File("mosquitto.log"), {}, false);
+  std::string log = dir_.File("mosquitto.log");
+  size_t logStart = Slurp(log).size();  // the log of this start only: a restart appends to it
+  pid_ = Spawn({Program({"/usr/sbin/mosquitto", "/usr/bin/mosquitto"}), "-c", dir_.File("mosquitto.conf")}, log,
+               log, {}, false);
   auto deadline = std::chrono::steady_clock::now() + kStartLimit;
-  while (!(Accepts(port_) && (!tls_ || Accepts(tlsPort_)))) {
-    if (WaitFor(pid_, 0ms) || std::chrono::steady_clock::now() >= deadline) {
+  while (true) {
+    std::string said = Slurp(log).substr(logStart);
+    bool exited = WaitFor(pid_, 0ms).has_value();
+    if (!exited && said.find(" running") != std::string::npos &&
+        Accepts(port_) && (!tls_ || Accepts(tlsPort_)))
+      return;
+    if (exited || std::chrono::steady_clock::now() >= deadline) {
+      if (!exited) {
+        kill(pid_, SIGKILL);
+        WaitFor(pid_, kStopLimit);
+      }
       pid_ = -1;
-      throw std::runtime_error("mosquitto did not start:\n" + Slurp(dir_.File("mosquitto.log")));
+      if (said.find("Address already in use") != std::string::npos) throw PortTaken(said);
+      throw std::runtime_error("mosquitto did not start:\n" + said);
     }
     std::this_thread::sleep_for(20ms);
   }
