@@ -16,7 +16,7 @@ from .constants import (BAUD_9600, BAUD_19200, BAUD_57600, BAUD_115200, MAX_APDU
                         MAX_REGISTER_WRITE, MAX_REGISTER_WRITE_CRC, MAX_SAM_RESPONSE,
                         NO_ERROR_CODE, READER_UID_SIZE, REGISTER_SPACE_SIZE, SAM_STATUS_REFUSED,
                         VERSION_BLOCK1_SIZE, VERSION_BLOCK2_SIZE)
-from .errors import NoReply, PortError, PortGone, QuarnError
+from .errors import REFUSED_OR_SILENT, NoReply, PortError, PortGone, QuarnError
 from .filters import FilterCommands
 from .memory import TagMemoryCommands
 from .streams import StreamCommands
@@ -101,9 +101,10 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
     def _flag(self) -> int:
         return 1 if self.crc else 0
 
-    def _require(self, result: int, what: str) -> None:
+    def _require(self, result: int, what: str,
+                 detail: str = "no usable reply from the reader") -> None:
         if result != 1:
-            raise self._no_reply(what)
+            raise self._no_reply(what, detail)
 
     def _no_reply(self, what: str, detail: str = "no usable reply from the reader") -> QuarnError:
         """NoReply, or PortGone when the port hung up: a gone port answers nothing at once."""
@@ -175,6 +176,21 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
     def choose_antenna(self, antenna: int) -> None:
         self._require(self.library.UhfChooseANT(self._port(), antenna, self._flag),
                       f"choose antenna {antenna}")
+
+    def multi_ant(self) -> int:
+        """The multi-antenna setting, the register byte the multi-antenna streams depend on; on
+        the virtual reader bit k lets antenna k + 1 report, and 0 is single-antenna operation."""
+        setting = c_ubyte()
+        self._require(self.library.UhfGetMultiANT(self._port(), byref(setting), self._flag),
+                      "read the multi-antenna setting", REFUSED_OR_SILENT)
+        return setting.value
+
+    def set_multi_ant(self, setting: int) -> None:
+        if not 0 <= setting <= 255:
+            raise ValueError(f"the multi-antenna setting is one byte, 0 to 255, not {setting}")
+        self._require(self.library.UhfSetMultiANT(self._port(), byref(c_ubyte(setting)),
+                                                  self._flag),
+                      f"set the multi-antenna setting to {setting:#04x}", REFUSED_OR_SILENT)
 
     def stop(self) -> None:
         """Stops what the reader is running; NoReply when it does not confirm."""
