@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import os
 import weakref
-from ctypes import byref, c_int, c_ubyte
+from ctypes import byref, c_ubyte
 from dataclasses import dataclass
 from typing import Optional, Tuple
 
@@ -12,13 +12,13 @@ from . import raw
 from ._buffers import buffer, copy_in
 from ._bytes import BytesOrHex, to_bytes
 from ._ports import is_gone, multiplexer_refusal, open_failure
-from .constants import (BAUD_9600, BAUD_19200, BAUD_57600, BAUD_115200, MAX_APDU, MAX_APDU_CRC,
-                        MAX_REGISTER_WRITE, MAX_REGISTER_WRITE_CRC, MAX_SAM_RESPONSE,
-                        NO_ERROR_CODE, READER_UID_SIZE, REGISTER_SPACE_SIZE, SAM_STATUS_REFUSED,
-                        VERSION_BLOCK1_SIZE, VERSION_BLOCK2_SIZE)
+from .constants import (BAUD_9600, BAUD_19200, BAUD_57600, BAUD_115200, MAX_REGISTER_WRITE,
+                        MAX_REGISTER_WRITE_CRC, NO_ERROR_CODE, READER_UID_SIZE,
+                        REGISTER_SPACE_SIZE, VERSION_BLOCK1_SIZE, VERSION_BLOCK2_SIZE)
 from .errors import REFUSED_OR_SILENT, NoReply, PortError, PortGone, QuarnError
 from .filters import FilterCommands
 from .memory import TagMemoryCommands
+from .sam import SamCommands
 from .streams import StreamCommands
 
 BAUD_OPTIONS = {9600: BAUD_9600, 19200: BAUD_19200, 57600: BAUD_57600, 115200: BAUD_115200}
@@ -39,7 +39,7 @@ def _close_port(library: raw.RawLibrary, handle) -> None:
     library.UhfClosePort(byref(handle))
 
 
-class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
+class Reader(StreamCommands, TagMemoryCommands, FilterCommands, SamCommands):
     """The reader on one serial port, open from construction to close() or the with-block's end.
 
     Commands raise NoReply when no usable reply came, ReaderError when the reader refused with
@@ -192,6 +192,16 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
                                                   self._flag),
                       f"set the multi-antenna setting to {setting:#04x}", REFUSED_OR_SILENT)
 
+    def set_transparent_transfer(self, on: bool) -> None:
+        """Switches transparent transfer on (True) or off (False)."""
+        if on not in (True, False):
+            raise ValueError(f"on is True or False, not {on!r}")
+        status = c_ubyte()
+        result = self.library.UhfSetTransparentTransfer(self._port(), 1 if on else 0,
+                                                        byref(status), self._flag)
+        self._require(result, f"switch transparent transfer {'on' if on else 'off'}",
+                      REFUSED_OR_SILENT)
+
     def stop(self) -> None:
         """Stops what the reader is running; NoReply when it does not confirm."""
         self._require(self.library.UhfStopOperation(self._port(), self._flag), "stop the reader")
@@ -232,29 +242,3 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
     def save_registers(self) -> None:
         self._require(self.library.UhfSaveRegister(self._port(), self._flag),
                       "save the registers")
-
-    # --- secure access module ----------------------------------------------------------------
-
-    def sam_command(self, apdu: BytesOrHex) -> Tuple[bytes, int]:
-        """Passes a short command APDU (bytes or hex text) to the reader's SAM; returns its
-        response data and status word (0x9000 for success; the SAM's other status words come back
-        the same way)."""
-        apdu = to_bytes(apdu, "APDU")
-        limit = MAX_APDU_CRC if self.crc else MAX_APDU
-        if not _is_short_apdu(apdu) or len(apdu) > limit:
-            raise ValueError(f"no short command APDU of at most {limit} bytes: {apdu.hex()}")
-        response, length = buffer(MAX_SAM_RESPONSE), c_int(0)
-        sw1, sw2, status = c_ubyte(), c_ubyte(), c_ubyte(NO_ERROR_CODE)
-        result = self.library.UhfSetSAM(self._port(), copy_in(apdu), len(apdu), response,
-                                        byref(length), byref(sw1), byref(sw2), byref(status),
-                                        self._flag)
-        if result != 1 and status.value != SAM_STATUS_REFUSED:
-            raise self._refusal("pass the APDU to the SAM", status.value)
-        return bytes(response[:length.value]), sw1.value << 8 | sw2.value
-
-
-def _is_short_apdu(apdu: bytes) -> bool:
-    """Cases 1 to 4 as the library tells them: 4 bytes, 5 (Le), or Lc and its data, then Le."""
-    if len(apdu) in (4, 5):
-        return True
-    return len(apdu) > 5 and len(apdu) in (apdu[4] + 5, apdu[4] + 6)
