@@ -6,7 +6,7 @@ import os
 import weakref
 from ctypes import byref, c_ubyte
 from dataclasses import dataclass
-from typing import Optional, Tuple
+from typing import Callable, Optional, Tuple
 
 from . import raw
 from ._buffers import buffer, copy_in
@@ -47,22 +47,43 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands, SamCommands):
     or is closed. crc selects CRC mode for every command; it may be changed between commands.
     """
 
+    _closer: Optional[weakref.finalize] = None
+
     def __init__(self, port: str, baud: int = 115200, crc: bool = False,
                  library: Optional[raw.RawLibrary] = None):
+        self._settle(port, baud, crc, library)
+        handle = raw.PortHandle(raw.INVALID_PORT)
+        if self.library.UhfOpenPort(byref(handle), self._port_name(), BAUD_OPTIONS[baud]) != 1:
+            raise open_failure(port)
+        self._attach(handle)
+
+    def _settle(self, port: str, baud: int, crc: bool,
+                library: Optional[raw.RawLibrary]) -> None:
+        """Checks and keeps what the port is opened with; raises before anything is opened."""
         if baud not in BAUD_OPTIONS:
             raise ValueError(f"baud {baud} is not one of {sorted(BAUD_OPTIONS)}")
         if not port:
             raise ValueError("the port name is empty: give the reader's device, e.g. /dev/ttyUSB0")
         self.library = library or raw.default_library()
         self.name = port
+        self.baud = baud
         self.crc = crc
         refused = multiplexer_refusal(port)
         if refused is not None:
             raise refused
-        handle = raw.PortHandle(raw.INVALID_PORT)
-        name = port.encode("mbcs") if os.name == "nt" else os.fsencode(port)
-        if self.library.UhfOpenPort(byref(handle), name, BAUD_OPTIONS[baud]) != 1:
-            raise open_failure(port)
+
+    @classmethod
+    def _unopened(cls, port: str, baud: int, crc: bool,
+                  library: Optional[raw.RawLibrary]) -> "Reader":
+        """A closed Reader for a port that something else opens (the firmware update's start)."""
+        reader = cls.__new__(cls)
+        reader._settle(port, baud, crc, library)
+        return reader
+
+    def _port_name(self) -> bytes:
+        return self.name.encode("mbcs") if os.name == "nt" else os.fsencode(self.name)
+
+    def _attach(self, handle) -> None:
         self._handle = handle
         # The port is closed once: by close(), the with-block, or when the Reader is collected.
         self._closer = weakref.finalize(self, _close_port, self.library, handle)
@@ -78,7 +99,7 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands, SamCommands):
 
     @property
     def is_open(self) -> bool:
-        return self._closer.alive
+        return self._closer is not None and self._closer.alive
 
     @property
     def port(self):
@@ -89,7 +110,8 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands, SamCommands):
         """Stops a running stream and closes the port; closing twice does nothing."""
         if self.is_open and self._stream is not None:
             self._end_stream(self._stream)
-        self._closer()
+        if self._closer is not None:
+            self._closer()
 
     def _port(self):
         # A closed descriptor's number may already belong to another file: never use it again.
@@ -209,6 +231,29 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands, SamCommands):
     def sleep(self) -> None:
         self._require(self.library.UhfEnterSleepMode(self._port(), self._flag),
                       "send the reader to sleep")
+
+    # --- firmware update -----------------------------------------------------------------------
+
+    def update_firmware(self, image: BytesOrHex, block_size: int = 1024,
+                        progress: Optional[Callable[[int, int], None]] = None) -> None:
+        """Moves a firmware image (bytes) into the reader: the update's start, its four bytes
+        sent back as they came, the image size, the image in blocks of block_size bytes (1 to
+        2039) numbered from 0, and the commit, after which the reader restarts with the new
+        image. progress(sent, total) is called after each block with the image bytes sent so far.
+
+        The update's start opens the port itself, so the Reader first closes its port (stopping
+        a running stream) and then holds the one the start opens, on the same name, baud and
+        mode; it stays open whatever the reader answers. A refused step raises ReaderError with
+        the reader's update status as code and names the step; a port that does not open again
+        raises PortError and leaves the Reader closed. A bad image or block size raises
+        ValueError before anything is closed or sent.
+        """
+        from .update import FirmwareUpdate, begin, check_image, run_update
+
+        image = check_image(image, block_size)
+        self._port()  # a closed Reader stays closed
+        self.close()
+        run_update(FirmwareUpdate(self, begin(self)), image, block_size, progress)
 
     # --- registers ---------------------------------------------------------------------------
 
