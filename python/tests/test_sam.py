@@ -97,11 +97,6 @@ class SamTest(VirtualReaderTestCase):
             self.assertEqual((error.code, error.meaning, error.written),
                              (0x03, "memory overrun", written))
 
-    def test_an_sr_write_to_a_tag_not_in_the_field_names_the_readers_code(self):
-        with self.assertRaises(ReaderError) as caught:
-            self.open_reader().write_sr_to_tag("E200FFFF0000", "user", 0, "00 01 00 00")
-        self.assertEqual((caught.exception.code, caught.exception.meaning), (0x12, None))
-
     def test_bad_arguments_send_nothing(self):
         log = CallLog(raw.default_library())
         reader = self.open_reader(library=log)
