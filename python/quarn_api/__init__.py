@@ -17,14 +17,17 @@ from .errors import (GEN2_ERRORS, NoReply, NotASerialPort, PortBusy, PortError, 
 from .filters import Filter
 from .memory import lock_payload
 from .reader import BAUD_OPTIONS, Reader, ReaderInfo
+from .streams import TagData, TagReport
 from .tags import BANKS, LOCK_AREAS, LOCK_CHOICES, Tag, word_pointer
+from .update import FirmwareUpdate, update_firmware
 
 __version__ = "0.1.0"
 
 __all__ = [
-    "BANKS", "BAUD_OPTIONS", "ENVIRONMENT_VARIABLE", "Filter", "GEN2_ERRORS", "LOCK_AREAS",
+    "BANKS", "BAUD_OPTIONS", "ENVIRONMENT_VARIABLE", "Filter", "FirmwareUpdate", "GEN2_ERRORS",
+    "LOCK_AREAS",
     "LOCK_CHOICES", "LibraryNotFoundError", "NoReply", "NotASerialPort", "PortBusy", "PortError",
     "PortGone", "PortNotFound", "PortPermissionDenied", "QuarnError", "Reader", "ReaderError",
-    "ReaderInfo", "Tag", "WriteInterrupted", "constants", "gen2_meaning", "load_library",
-    "lock_payload", "word_pointer",
+    "ReaderInfo", "Tag", "TagData", "TagReport", "WriteInterrupted", "constants", "gen2_meaning",
+    "load_library", "lock_payload", "update_firmware", "word_pointer",
 ]

@@ -20,6 +20,10 @@ def gen2_meaning(code: int) -> Optional[str]:
     return GEN2_ERRORS.get(code)
 
 
+# NoReply's detail after a command whose refusal brings no status byte the library passes on.
+REFUSED_OR_SILENT = "no usable reply from the reader, or it refused"
+
+
 class QuarnError(Exception):
     """Anything a reader operation can fail with."""
 

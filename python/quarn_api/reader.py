@@ -4,21 +4,21 @@ from __future__ import annotations
 
 import os
 import weakref
-from ctypes import byref, c_int, c_ubyte
+from ctypes import byref, c_ubyte
 from dataclasses import dataclass
-from typing import Optional, Tuple
+from typing import Callable, Optional, Tuple
 
 from . import raw
 from ._buffers import buffer, copy_in
 from ._bytes import BytesOrHex, to_bytes
 from ._ports import is_gone, multiplexer_refusal, open_failure
-from .constants import (BAUD_9600, BAUD_19200, BAUD_57600, BAUD_115200, MAX_APDU, MAX_APDU_CRC,
-                        MAX_REGISTER_WRITE, MAX_REGISTER_WRITE_CRC, MAX_SAM_RESPONSE,
-                        NO_ERROR_CODE, READER_UID_SIZE, REGISTER_SPACE_SIZE, SAM_STATUS_REFUSED,
-                        VERSION_BLOCK1_SIZE, VERSION_BLOCK2_SIZE)
-from .errors import NoReply, PortError, PortGone, QuarnError
+from .constants import (BAUD_9600, BAUD_19200, BAUD_57600, BAUD_115200, MAX_REGISTER_WRITE,
+                        MAX_REGISTER_WRITE_CRC, NO_ERROR_CODE, READER_UID_SIZE,
+                        REGISTER_SPACE_SIZE, VERSION_BLOCK1_SIZE, VERSION_BLOCK2_SIZE)
+from .errors import REFUSED_OR_SILENT, NoReply, PortError, PortGone, QuarnError
 from .filters import FilterCommands
 from .memory import TagMemoryCommands
+from .sam import SamCommands
 from .streams import StreamCommands
 
 BAUD_OPTIONS = {9600: BAUD_9600, 19200: BAUD_19200, 57600: BAUD_57600, 115200: BAUD_115200}
@@ -39,7 +39,7 @@ def _close_port(library: raw.RawLibrary, handle) -> None:
     library.UhfClosePort(byref(handle))
 
 
-class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
+class Reader(StreamCommands, TagMemoryCommands, FilterCommands, SamCommands):
     """The reader on one serial port, open from construction to close() or the with-block's end.
 
     Commands raise NoReply when no usable reply came, ReaderError when the reader refused with
@@ -47,22 +47,43 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
     or is closed. crc selects CRC mode for every command; it may be changed between commands.
     """
 
+    _closer: Optional[weakref.finalize] = None
+
     def __init__(self, port: str, baud: int = 115200, crc: bool = False,
                  library: Optional[raw.RawLibrary] = None):
+        self._settle(port, baud, crc, library)
+        handle = raw.PortHandle(raw.INVALID_PORT)
+        if self.library.UhfOpenPort(byref(handle), self._port_name(), BAUD_OPTIONS[baud]) != 1:
+            raise open_failure(port)
+        self._attach(handle)
+
+    def _settle(self, port: str, baud: int, crc: bool,
+                library: Optional[raw.RawLibrary]) -> None:
+        """Checks and keeps what the port is opened with; raises before anything is opened."""
         if baud not in BAUD_OPTIONS:
             raise ValueError(f"baud {baud} is not one of {sorted(BAUD_OPTIONS)}")
         if not port:
             raise ValueError("the port name is empty: give the reader's device, e.g. /dev/ttyUSB0")
         self.library = library or raw.default_library()
         self.name = port
+        self.baud = baud
         self.crc = crc
         refused = multiplexer_refusal(port)
         if refused is not None:
             raise refused
-        handle = raw.PortHandle(raw.INVALID_PORT)
-        name = port.encode("mbcs") if os.name == "nt" else os.fsencode(port)
-        if self.library.UhfOpenPort(byref(handle), name, BAUD_OPTIONS[baud]) != 1:
-            raise open_failure(port)
+
+    @classmethod
+    def _unopened(cls, port: str, baud: int, crc: bool,
+                  library: Optional[raw.RawLibrary]) -> "Reader":
+        """A closed Reader for a port that something else opens (the firmware update's start)."""
+        reader = cls.__new__(cls)
+        reader._settle(port, baud, crc, library)
+        return reader
+
+    def _port_name(self) -> bytes:
+        return self.name.encode("mbcs") if os.name == "nt" else os.fsencode(self.name)
+
+    def _attach(self, handle) -> None:
         self._handle = handle
         # The port is closed once: by close(), the with-block, or when the Reader is collected.
         self._closer = weakref.finalize(self, _close_port, self.library, handle)
@@ -78,7 +99,7 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
 
     @property
     def is_open(self) -> bool:
-        return self._closer.alive
+        return self._closer is not None and self._closer.alive
 
     @property
     def port(self):
@@ -89,7 +110,8 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
         """Stops a running stream and closes the port; closing twice does nothing."""
         if self.is_open and self._stream is not None:
             self._end_stream(self._stream)
-        self._closer()
+        if self._closer is not None:
+            self._closer()
 
     def _port(self):
         # A closed descriptor's number may already belong to another file: never use it again.
@@ -101,9 +123,10 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
     def _flag(self) -> int:
         return 1 if self.crc else 0
 
-    def _require(self, result: int, what: str) -> None:
+    def _require(self, result: int, what: str,
+                 detail: str = "no usable reply from the reader") -> None:
         if result != 1:
-            raise self._no_reply(what)
+            raise self._no_reply(what, detail)
 
     def _no_reply(self, what: str, detail: str = "no usable reply from the reader") -> QuarnError:
         """NoReply, or PortGone when the port hung up: a gone port answers nothing at once."""
@@ -176,6 +199,31 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
         self._require(self.library.UhfChooseANT(self._port(), antenna, self._flag),
                       f"choose antenna {antenna}")
 
+    def multi_ant(self) -> int:
+        """The multi-antenna setting, the register byte the multi-antenna streams depend on; on
+        the virtual reader bit k lets antenna k + 1 report, and 0 is single-antenna operation."""
+        setting = c_ubyte()
+        self._require(self.library.UhfGetMultiANT(self._port(), byref(setting), self._flag),
+                      "read the multi-antenna setting", REFUSED_OR_SILENT)
+        return setting.value
+
+    def set_multi_ant(self, setting: int) -> None:
+        if not 0 <= setting <= 255:
+            raise ValueError(f"the multi-antenna setting is one byte, 0 to 255, not {setting}")
+        self._require(self.library.UhfSetMultiANT(self._port(), byref(c_ubyte(setting)),
+                                                  self._flag),
+                      f"set the multi-antenna setting to {setting:#04x}", REFUSED_OR_SILENT)
+
+    def set_transparent_transfer(self, on: bool) -> None:
+        """Switches transparent transfer on (True) or off (False)."""
+        if on not in (True, False):
+            raise ValueError(f"on is True or False, not {on!r}")
+        status = c_ubyte()
+        result = self.library.UhfSetTransparentTransfer(self._port(), 1 if on else 0,
+                                                        byref(status), self._flag)
+        self._require(result, f"switch transparent transfer {'on' if on else 'off'}",
+                      REFUSED_OR_SILENT)
+
     def stop(self) -> None:
         """Stops what the reader is running; NoReply when it does not confirm."""
         self._require(self.library.UhfStopOperation(self._port(), self._flag), "stop the reader")
@@ -183,6 +231,29 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
     def sleep(self) -> None:
         self._require(self.library.UhfEnterSleepMode(self._port(), self._flag),
                       "send the reader to sleep")
+
+    # --- firmware update -----------------------------------------------------------------------
+
+    def update_firmware(self, image: BytesOrHex, block_size: int = 1024,
+                        progress: Optional[Callable[[int, int], None]] = None) -> None:
+        """Moves a firmware image (bytes) into the reader: the update's start, its four bytes
+        sent back as they came, the image size, the image in blocks of block_size bytes (1 to
+        2039) numbered from 0, and the commit, after which the reader restarts with the new
+        image. progress(sent, total) is called after each block with the image bytes sent so far.
+
+        The update's start opens the port itself, so the Reader first closes its port (stopping
+        a running stream) and then holds the one the start opens, on the same name, baud and
+        mode; it stays open whatever the reader answers. A refused step raises ReaderError with
+        the reader's update status as code and names the step; a port that does not open again
+        raises PortError and leaves the Reader closed. A bad image or block size raises
+        ValueError before anything is closed or sent.
+        """
+        from .update import FirmwareUpdate, begin, check_image, run_update
+
+        image = check_image(image, block_size)
+        self._port()  # a closed Reader stays closed
+        self.close()
+        run_update(FirmwareUpdate(self, begin(self)), image, block_size, progress)
 
     # --- registers ---------------------------------------------------------------------------
 
@@ -216,29 +287,3 @@ class Reader(StreamCommands, TagMemoryCommands, FilterCommands):
     def save_registers(self) -> None:
         self._require(self.library.UhfSaveRegister(self._port(), self._flag),
                       "save the registers")
-
-    # --- secure access module ----------------------------------------------------------------
-
-    def sam_command(self, apdu: BytesOrHex) -> Tuple[bytes, int]:
-        """Passes a short command APDU (bytes or hex text) to the reader's SAM; returns its
-        response data and status word (0x9000 for success; the SAM's other status words come back
-        the same way)."""
-        apdu = to_bytes(apdu, "APDU")
-        limit = MAX_APDU_CRC if self.crc else MAX_APDU
-        if not _is_short_apdu(apdu) or len(apdu) > limit:
-            raise ValueError(f"no short command APDU of at most {limit} bytes: {apdu.hex()}")
-        response, length = buffer(MAX_SAM_RESPONSE), c_int(0)
-        sw1, sw2, status = c_ubyte(), c_ubyte(), c_ubyte(NO_ERROR_CODE)
-        result = self.library.UhfSetSAM(self._port(), copy_in(apdu), len(apdu), response,
-                                        byref(length), byref(sw1), byref(sw2), byref(status),
-                                        self._flag)
-        if result != 1 and status.value != SAM_STATUS_REFUSED:
-            raise self._refusal("pass the APDU to the SAM", status.value)
-        return bytes(response[:length.value]), sw1.value << 8 | sw2.value
-
-
-def _is_short_apdu(apdu: bytes) -> bool:
-    """Cases 1 to 4 as the library tells them: 4 bytes, 5 (Le), or Lc and its data, then Le."""
-    if len(apdu) in (4, 5):
-        return True
-    return len(apdu) > 5 and len(apdu) in (apdu[4] + 5, apdu[4] + 6)

@@ -5,7 +5,7 @@ from __future__ import annotations
 import time
 import warnings
 from ctypes import byref, c_ubyte
-from typing import Callable, Iterator, Optional, Tuple, TypeVar, Union
+from typing import Callable, Iterator, NamedTuple, Optional, Tuple, TypeVar, Union
 
 from ._buffers import buffer, copy_in
 from ._ports import is_gone
@@ -16,6 +16,25 @@ from .tags import Password, Tag, bank_code, password_bytes, word_pointer
 T = TypeVar("T")
 
 NOT_A_DATA_FRAME = 0xEE  # preset frameStatus: a frame of the read without data leaves it
+# What take() gives for a frame that came but carries nothing to yield (a tag whose read failed):
+# the stream goes on, and the frame does not count as the silence that ends a stream of rounds.
+PASSED_OVER = object()
+# A reader whose multi-antenna setting is 0 starts all the same but answers in ordinary frames.
+MULTI_ANT_HINT = ("the reader did not acknowledge it in antenna frames: is the multi-antenna "
+                  "setting nonzero (set_multi_ant)? stop() ends a stream it started all the same")
+
+
+class TagReport(NamedTuple):
+    """One report of a multi-antenna inventory: the tag and the antenna that saw it."""
+    tag: Tag
+    antenna: int
+
+
+class TagData(NamedTuple):
+    """One data frame of a multi-antenna read: the tag, the words read, the antenna."""
+    tag: Tag
+    data: bytes
+    antenna: int
 
 
 class StreamCommands:
@@ -63,41 +82,70 @@ class StreamCommands:
         Started and stopped as inventory() is; a wait for the next frame may take up to 10 s.
         Tags whose read fails are not reported.
         """
-        if not 1 <= count <= MAX_WORD_COUNT:
-            raise ValueError(f"a multi-tag read takes 1 to {MAX_WORD_COUNT} words")
-        _check_rounds(rounds)
-        access = copy_in(password_bytes(password))
-        pointer = copy_in(word_pointer(address), 2)
-        options = copy_in(bytes([rounds or 0, 0]))  # the short form: rounds, spare
-        bank_number = bank_code(bank)
+        request = _ReadRequest(bank, address, count, password, rounds)
 
         def start(port) -> bool:
-            result = self.library.UhfStartReadDataFromMultiTag(
-                port, access, bank_number, pointer, count, 0, options, self._flag)
-            return result == 1
+            return request.start(self.library.UhfStartReadDataFromMultiTag, port, self._flag)
 
-        def take(port) -> Optional[Tuple[Tag, bytes]]:
-            status, length, second_length = c_ubyte(NOT_A_DATA_FRAME), buffer(2), buffer(2)
-            data, second = buffer(MAX_DATA_BLOCK), buffer(MAX_DATA_BLOCK)
-            size, record = c_ubyte(), buffer(TAG_RECORD_MAX_SIZE)
-            result = self.library.UhfGetDataFromMultiTag(
-                port, byref(status), length, data, second_length, second, record, byref(size))
-            if result != 1 or status.value == NOT_A_DATA_FRAME:
-                return None
-            return Tag(bytes(record[:size.value])), bytes(data[:length[0] << 8 | length[1]])
+        def take(port):
+            frame = _DataFrame()
+            result = self.library.UhfGetDataFromMultiTag(port, *frame.outputs())
+            return frame.item(result, lambda tag, data: (tag, data))
 
         return self._streamed("multi-tag read", start, take, duration, rounds is not None)
 
+    def inventory_for_multi_ant(self, duration: Optional[float] = None,
+                                rounds: Optional[int] = None) -> Iterator[TagReport]:
+        """inventory() over the antennas the multi-antenna setting names (set_multi_ant): yields a
+        TagReport (tag, antenna) for every report, so a tag seen by two antennas comes twice a
+        round. Started, ended and stopped as inventory() is."""
+        _check_rounds(rounds)
+
+        def start(port) -> bool:
+            has_param = 0 if rounds is None else 1
+            return self.library.UhfStartInventoryForMultiAnt(port, has_param, rounds or 0,
+                                                             self._flag) == 1
+
+        def take(port) -> Optional[TagReport]:
+            antenna, size, record = c_ubyte(), c_ubyte(), buffer(TAG_RECORD_MAX_SIZE)
+            if self.library.UhfReadInventoryFromMultiAnt(port, byref(antenna), byref(size),
+                                                         record) != 1:
+                return None
+            return TagReport(Tag(bytes(record[:size.value])), antenna.value)
+
+        return self._streamed("multi-antenna inventory", start, take, duration,
+                              rounds is not None, MULTI_ANT_HINT)
+
+    def read_all_for_multi_ant(self, bank: Union[str, int], address: int, count: int,
+                               password: Password = None, duration: Optional[float] = None,
+                               rounds: Optional[int] = None) -> Iterator[TagData]:
+        """read_all() over the antennas the multi-antenna setting names: yields a TagData
+        (tag, data, antenna) per data frame. Started and stopped as inventory() is; a wait for the
+        next frame may take up to 10 s. Tags whose read fails are not reported."""
+        request = _ReadRequest(bank, address, count, password, rounds)
+
+        def start(port) -> bool:
+            return request.start(self.library.UhfStartReadDataForMultiAnt, port, self._flag)
+
+        def take(port):
+            antenna, frame = c_ubyte(), _DataFrame()
+            result = self.library.UhfGetDataFromMultiAnt(port, byref(antenna), *frame.outputs())
+            return frame.item(result, lambda tag, data: TagData(tag, data, antenna.value))
+
+        return self._streamed("multi-antenna read", start, take, duration, rounds is not None,
+                              MULTI_ANT_HINT)
+
     def _streamed(self, what: str, start: Callable[[object], bool],
                   take: Callable[[object], Optional[T]], duration: Optional[float],
-                  end_on_silence: bool) -> Iterator[T]:
+                  end_on_silence: bool,
+                  refusal: str = "the reader did not acknowledge it") -> Iterator[T]:
         # Each stream has its own token: the loop sees when close() ended its stream under it.
         token = object()
         if self._stream is not None:
             raise QuarnError(f"another stream is running on {self.name}; end its loop first")
         if not start(self._port()):
             # Only the acknowledgement may be what got lost; stop() ends a stream that did start.
-            raise self._no_reply(f"start the {what}", "the reader did not acknowledge it")
+            raise self._no_reply(f"start the {what}", refusal)
         self._stream = token
         try:
             deadline = None if duration is None else time.monotonic() + duration
@@ -105,6 +153,8 @@ class StreamCommands:
                 if self._stream is not token:
                     return
                 item = take(self._port())
+                if item is PASSED_OVER:
+                    continue
                 if item is not None:
                     yield item
                 elif is_gone(self._port()):
@@ -131,3 +181,46 @@ class StreamCommands:
 def _check_rounds(rounds: Optional[int]) -> None:
     if rounds is not None and not 1 <= rounds <= 255:
         raise ValueError("rounds is 1 to 255")
+
+
+class _ReadRequest:
+    """The start of a multi-tag read, checked and laid out before anything is sent."""
+
+    def __init__(self, bank: Union[str, int], address: int, count: int, password: Password,
+                 rounds: Optional[int]):
+        if not 1 <= count <= MAX_WORD_COUNT:
+            raise ValueError(f"a multi-tag read takes 1 to {MAX_WORD_COUNT} words")
+        _check_rounds(rounds)
+        self.count = count
+        self.access = copy_in(password_bytes(password))
+        self.pointer = copy_in(word_pointer(address), 2)
+        self.options = copy_in(bytes([rounds or 0, 0]))  # the short form: rounds, spare
+        self.bank = bank_code(bank)
+
+    def start(self, export, port, flag: int) -> bool:
+        return export(port, self.access, self.bank, self.pointer, self.count, 0, self.options,
+                      flag) == 1
+
+
+class _DataFrame:
+    """The outputs of one data frame of a multi-tag read, in the order both exports take them."""
+
+    def __init__(self):
+        self.status = c_ubyte(NOT_A_DATA_FRAME)
+        self.length, self.second_length = buffer(2), buffer(2)
+        self.data, self.second = buffer(MAX_DATA_BLOCK), buffer(MAX_DATA_BLOCK)
+        self.size, self.record = c_ubyte(), buffer(TAG_RECORD_MAX_SIZE)
+
+    def outputs(self) -> tuple:
+        return (byref(self.status), self.length, self.data, self.second_length, self.second,
+                self.record, byref(self.size))
+
+    def item(self, result: int, make: Callable[[Tag, bytes], T]):
+        """The item of a data frame; PASSED_OVER for a frame without data (a tag whose read
+        failed), None when no frame came."""
+        if result != 1:
+            return None
+        if self.status.value == NOT_A_DATA_FRAME:
+            return PASSED_OVER
+        data = bytes(self.data[:self.length[0] << 8 | self.length[1]])
+        return make(Tag(bytes(self.record[:self.size.value])), data)

@@ -3,6 +3,8 @@
 from __future__ import annotations
 
 import gc
+import os
+import select
 import time
 import unittest
 from collections import Counter
@@ -38,6 +40,16 @@ class CallLog:
 
     def names(self):
         return [name for name, _ in self.calls]
+
+
+def echo(reader, data, wait):
+    """What comes back within wait seconds for bytes written straight to the reader's port."""
+    os.write(reader.port, data)
+    back, deadline = b"", time.monotonic() + wait
+    while len(back) < len(data) and time.monotonic() < deadline:
+        if select.select([reader.port], [], [], deadline - time.monotonic())[0]:
+            back += os.read(reader.port, len(data) - len(back))
+    return back
 
 
 class FieldTestCase(VirtualReaderTestCase):
@@ -103,6 +115,19 @@ class SettingsTest(FieldTestCase):
         self.assertEqual(everything[0x180:0x190], bytes(range(1, 17)))
         with self.assertRaises(ValueError):
             reader.registers(0x1F0, 0x11)  # past the end: refused before anything is sent
+
+    def test_transparent_transfer_switches_the_loopback_in_both_modes(self):
+        # The virtual reader's auxiliary port is a loopback: while transparent transfer is on,
+        # bytes that are no frame come straight back.
+        for crc in (False, True):
+            with self.subTest(crc=crc), self.open_reader(crc=crc) as reader:
+                reader.set_transparent_transfer(True)
+                self.assertEqual(echo(reader, b"\x01\x02\x03", 1.0), b"\x01\x02\x03")
+                reader.set_transparent_transfer(False)
+                self.assertEqual(echo(reader, b"\x04\x05", 0.1), b"")
+                self.assertEqual(reader.power(), 26)
+        with self.assertRaises(ValueError):
+            reader.set_transparent_transfer("off")
 
     def test_sam_commands_return_the_status_word(self):
         reader = self.open_reader()
