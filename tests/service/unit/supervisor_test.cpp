@@ -260,7 +260,7 @@ TEST(WatchSupervisor, AnUnplugMakesNoDepartForATagThatStayedAndOneForATagThatLef
   EXPECT_EQ(run.supervisor.status().reconnects, 1u);
 }
 
-TEST(WatchSupervisor, ByUidTheTagsOfAReaderThatWasReplacedDepartUnderItsName) {
+TEST(WatchSupervisor, ByUidAReplacedReadersTagsDepartUnderItsNameAndTheNewOneCountsFromOne) {
   FakePlan plan;
   plan.uid = "AAAA00000000000000000001";
   FakePlan::Step back = At(2000ms, Kind::kPortBack);
@@ -278,6 +278,13 @@ TEST(WatchSupervisor, ByUidTheTagsOfAReaderThatWasReplacedDepartUnderItsName) {
   EXPECT_EQ(lines[1], "AAAA depart 01 32.123Z");  // as the back-off's attempt at 2 s found the other reader
   EXPECT_EQ(lines[2], "BBBB arrive 01 33.123Z");
   EXPECT_EQ(lines[3], "BBBB depart 01 34.123Z");
+  auto events = run.sink.Of(MessageKind::kEvent);
+  EXPECT_EQ(events[1]["seq"], 2);
+  EXPECT_EQ(events[2]["seq"], 1);  // each reader counts its own
+  auto reads = run.sink.Of(MessageKind::kRead);
+  ASSERT_EQ(reads.size(), 2u);
+  EXPECT_EQ(reads[1]["reader"], "BBBB00000000000000000002");
+  EXPECT_EQ(reads[1]["seq"], 1);
 }
 
 }  // namespace

@@ -70,6 +70,9 @@ void Supervisor::GoOnline(const ReaderIdentity& identity) {
       status_.cause = kCauseAnotherReader;
       DeliverStatus();
     }
+    // Sequence numbers count per reader: the new one's start at 1, as a gap would mean lost reads.
+    readSeq_ = 0;
+    eventSeq_ = 0;
     name_ = identity.uid;
   }
   if (everOnline_) ++status_.reconnects;
