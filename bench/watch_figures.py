@@ -88,18 +88,24 @@ class Run:
             return f.read()
 
     def start_broker(self, persistence=False):
-        if self.broker is None:
-            self.port = free_port()
-            with open(self.path("mosquitto.conf"), "w") as conf:
-                conf.write(f"listener {self.port} 127.0.0.1\nallow_anonymous true\n"
-                           f"persistence {'true' if persistence else 'false'}\n"
-                           f"persistence_location {self.dir}/\nmax_queued_messages 1000000\n")
-        self.broker = self.start([MOSQUITTO, "-c", self.path("mosquitto.conf")], "mosquitto")
-
-        def accepts():
-            with socket.socket() as s:
-                return s.connect_ex(("127.0.0.1", self.port)) == 0
-        wait_for(accepts, 5, "mosquitto's start")
+        """Starts mosquitto, on a new free port the first time (and again when another program took
+        that port before mosquitto bound it), on the same port after a stop."""
+        first = self.broker is None
+        for attempt in range(5 if first else 1):
+            if first:
+                self.port = free_port()
+                with open(self.path("mosquitto.conf"), "w") as conf:
+                    conf.write(f"listener {self.port} 127.0.0.1\nallow_anonymous true\n"
+                               f"persistence {'true' if persistence else 'false'}\n"
+                               f"persistence_location {self.dir}/\nmax_queued_messages 1000000\n")
+            self.broker = self.start([MOSQUITTO, "-c", self.path("mosquitto.conf")], "mosquitto")
+            # It says it runs once its listener is bound; a port that accepts may be another program's.
+            wait_for(lambda: self.broker.poll() is not None or " running" in self.text("mosquitto.err"), 5,
+                     "mosquitto's start")
+            if self.broker.poll() is None:
+                return
+            if not first or "Address already in use" not in self.text("mosquitto.err") or attempt == 4:
+                raise SystemExit("mosquitto did not start:\n" + self.text("mosquitto.err"))
 
     def stop_broker(self):
         self.broker.terminate()
