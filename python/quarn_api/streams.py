@@ -79,8 +79,9 @@ class StreamCommands:
                  rounds: Optional[int] = None) -> Iterator[Tuple[Tag, bytes]]:
         """Yields (tag, data) as the reader reads count words at address from every tag it meets.
 
-        Started and stopped as inventory() is; a wait for the next frame may take up to 10 s.
-        Tags whose read fails are not reported.
+        Started and stopped as inventory() is. A wait for the next frame on a silent port takes
+        about 12.5 s, so with rounds the generator ends that long after the last frame. Tags
+        whose read fails are not reported.
         """
         request = _ReadRequest(bank, address, count, password, rounds)
 
@@ -120,8 +121,8 @@ class StreamCommands:
                                password: Password = None, duration: Optional[float] = None,
                                rounds: Optional[int] = None) -> Iterator[TagData]:
         """read_all() over the antennas the multi-antenna setting names: yields a TagData
-        (tag, data, antenna) per data frame. Started and stopped as inventory() is; a wait for the
-        next frame may take up to 10 s. Tags whose read fails are not reported."""
+        (tag, data, antenna) per data frame. Started, ended and stopped as read_all() is. Tags
+        whose read fails are not reported."""
         request = _ReadRequest(bank, address, count, password, rounds)
 
         def start(port) -> bool:
