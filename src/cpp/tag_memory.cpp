@@ -22,10 +22,9 @@ namespace {
 // The ordinary writes' frame keeps a one-byte length: length field, code, password, bank, pointer,
 // count, the words, the record (by EPC) and the CRC (CRC mode), at most 127 bytes.
 constexpr size_t kWriteFixedLength = 9;
-constexpr size_t kCrcSize = 2;
 
 bool FitsOrdinaryWrite(const Ebv& pointer, uint8_t wordCount, size_t recordSize, bool crcMode) {
-  const size_t length = kWriteFixedLength + (pointer.size - 1) + 2u * wordCount + recordSize + (crcMode ? kCrcSize : 0);
+  const size_t length = kWriteFixedLength + (pointer.size - 1) + 2u * wordCount + recordSize + (crcMode ? link::kCrcSize : 0);
   return length <= link::kMaxOneByteLength;
 }
 

@@ -7,7 +7,6 @@
 namespace quarn::link {
 
 namespace {
-constexpr size_t kCrcSize = 2;
 constexpr size_t kTailSize = 1;
 }  // namespace
 

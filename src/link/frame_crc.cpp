@@ -7,7 +7,7 @@ constexpr uint16_t kCrcPreset = 0xFFFF;
 constexpr uint16_t kCrcPolynomial = 0x1021;
 }  // namespace
 
-void ComputeFrameCrc(const uint8_t* bytes, size_t count, uint8_t out[2]) {
+void ComputeFrameCrc(const uint8_t* bytes, size_t count, uint8_t out[kCrcSize]) {
   uint16_t crc = kCrcPreset;
   for (size_t i = 0; i < count; ++i) {
     for (int bit = 7; bit >= 0; --bit) {

@@ -25,6 +25,8 @@ inline constexpr uint8_t kAntennaMarker = 0xFE;
 inline constexpr size_t kAntennaPrefixSize = 2;
 
 inline constexpr uint8_t kCrcModeCodeBit = 0x80;
+// In CRC mode the body ends with a CRC-16, high byte first, counted in the length.
+inline constexpr size_t kCrcSize = 2;
 
 enum class FrameKind { kPlain, kAntenna };
 

@@ -54,8 +54,8 @@ class Reception {
     const size_t codePosition = (twoByteForm ? 3 : 2) + prefix;
     const bool crcMode = codePosition <= bodyLength_ && (buffer_[codePosition] & kCrcModeCodeBit) != 0;
     if (crcMode) {
-      uint8_t crc[2];
-      ComputeFrameCrc(buffer_ + 1, bodyLength_ - 2, crc);
+      uint8_t crc[kCrcSize];
+      ComputeFrameCrc(buffer_ + 1, bodyLength_ - kCrcSize, crc);
       if (crc[0] != buffer_[bodyLength_ - 1] || crc[1] != buffer_[bodyLength_]) return Outcome::kCrcMismatch;
     }
     *frameLength = bodyLength_ + 2;

@@ -5,7 +5,6 @@ namespace quarn::link {
 namespace {
 
 constexpr size_t kOneByteCodePosition = 2;
-constexpr size_t kCrcSize = 2;
 
 size_t PrefixSize(FrameKind kind) { return kind == FrameKind::kAntenna ? kAntennaPrefixSize : 0; }
 

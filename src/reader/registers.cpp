@@ -18,13 +18,12 @@ namespace {
 constexpr uint32_t kLow16 = 0xFFFF;
 // The reply's one-byte count besides the data: length, code, status, and in CRC mode the CRC.
 constexpr uint32_t kReplyOverhead = 3;
-constexpr uint32_t kCrcSize = 2;
 
 // The read's reply form is known before it arrives: the rest of the space is always sent long, a counted
 // read is long when its one-byte count would not fit.
 ReplyLayout ExpectedReadLayout(uint32_t count, bool crcMode) {
   if (count == 0) return ReplyLayout::kTwoByteForm;
-  const uint32_t replyCount = count + kReplyOverhead + (crcMode ? kCrcSize : 0);
+  const uint32_t replyCount = count + kReplyOverhead + (crcMode ? static_cast<uint32_t>(link::kCrcSize) : 0u);
   return replyCount > link::kMaxOneByteLength ? ReplyLayout::kTwoByteForm : ReplyLayout::kOneByteForm;
 }
 
