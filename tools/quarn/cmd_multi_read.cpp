@@ -6,6 +6,7 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "quarn_api.h"
 #include "stream_loop.h"
 
 namespace quarn::cli {
@@ -38,7 +39,7 @@ void ApplyReadOptions(const std::string& text, quarn::MultiTagReadRequest& reque
   Bytes options = ParseHex(text, "read options");
   if (options.empty()) FailUsage("the read options (--options) start with the options byte");
   const bool longForm = (options[0] & kLongForm) != 0;
-  const size_t pointerBytes = longForm && options.size() > 2 && (options[2] & 0x80) ? 2 : 1;
+  const size_t pointerBytes = longForm && options.size() > 2 && (options[2] & QUARN_WORD_PTR_EXTENDED) ? 2 : 1;
   const size_t wanted = longForm ? 1 + 1 + pointerBytes + 1 + 2 : 3;
   if (options.size() != wanted)
     FailUsage("read options (--options) " + text + " must be " + Counted(wanted, "byte") + " for options byte " +

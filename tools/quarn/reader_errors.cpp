@@ -5,6 +5,7 @@
 #include <sys/sysmacros.h>
 
 #include "command_names.h"
+#include "link/frame_format.h"
 #include "quarn/ports.h"
 
 namespace quarn::cli {
@@ -19,7 +20,6 @@ using quarn::Errc;
 constexpr const char* kNoiseHint = "noise on the line? check the cable and its plugs, keep it clear of motors and "
                                    "power lines, and try again";
 constexpr const char* kPortsHint = "quarn ports lists the serial ports";
-constexpr uint8_t kCrcModeBit = 0x80;
 constexpr size_t kPortsNamed = 4;
 
 // What the tool adds to the library's advice for a Gen2 code: the option that helps.
@@ -105,7 +105,7 @@ std::string OtherCommand(const quarn::ErrorDetail& detail, const Line& line, Fai
   const CommandInfo* answered = FindCommand(echoed);
   const std::string named = std::string(answered ? answered->name : "a code no command of the reader uses") +
                             " (code " + ByteText(echoed) + ")";
-  const bool replyCrc = (echoed & kCrcModeBit) != 0;
+  const bool replyCrc = (echoed & link::kCrcModeCodeBit) != 0;
   if (replyCrc == line.crc) {
     facts.hint = "a stream may still run from an earlier command (quarn stop ends it), or another program talks to "
                  "the reader on this port";
@@ -113,8 +113,8 @@ std::string OtherCommand(const quarn::ErrorDetail& detail, const Line& line, Fai
   }
   facts.cause = "otherMode";
   facts.hint = replyCrc ? "the reader works in CRC mode: add --crc" : "the reader works in plain mode: leave out --crc";
-  const uint8_t plainCode = echoed & static_cast<uint8_t>(~kCrcModeBit);
-  const bool ownReply = detail.sentCode && (*detail.sentCode & static_cast<uint8_t>(~kCrcModeBit)) == plainCode;
+  const uint8_t plainCode = echoed & static_cast<uint8_t>(~link::kCrcModeCodeBit);
+  const bool ownReply = detail.sentCode && (*detail.sentCode & static_cast<uint8_t>(~link::kCrcModeCodeBit)) == plainCode;
   if (ownReply)
     return "the reader answered this command in " + ModeName(replyCrc) + " (code " + ByteText(echoed) +
            "), but quarn sent it in " + ModeName(line.crc);

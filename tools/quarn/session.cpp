@@ -8,14 +8,19 @@
 
 namespace quarn::cli {
 
-quarn::Baud BaudOf(int baud) {
+std::optional<quarn::Baud> FindBaud(int baud) {
   switch (baud) {
     case 9600: return quarn::Baud::k9600;
     case 19200: return quarn::Baud::k19200;
     case 57600: return quarn::Baud::k57600;
     case 115200: return quarn::Baud::k115200;
-    default: FailUsage("baud rate " + std::to_string(baud) + " is not one of 9600, 19200, 57600, 115200 (--baud)");
+    default: return std::nullopt;
   }
+}
+
+quarn::Baud BaudOf(int baud) {
+  if (std::optional<quarn::Baud> found = FindBaud(baud)) return *found;
+  FailUsage("baud rate " + std::to_string(baud) + " is not one of 9600, 19200, 57600, 115200 (--baud)");
 }
 
 Session::Session(const GlobalOptions& options) : options_(options), baud_(options.baud) {

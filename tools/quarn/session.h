@@ -2,6 +2,7 @@
 // The connection to the reader: the global options, the port they name, and the Reader that owns it.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "quarn/reader.h"
@@ -19,7 +20,9 @@ struct GlobalOptions {
   bool json = false;
 };
 
-// The reader's rate for a baud number: 9600, 19200, 57600 or 115200.
+// The reader's rate for a baud number: 9600, 19200, 57600 or 115200; none for any other number.
+std::optional<quarn::Baud> FindBaud(int baud);
+// The same, ending the run with a usage error for any other number.
 quarn::Baud BaudOf(int baud);
 // The four rates a reader may answer at, fastest first.
 constexpr int kBaudRates[] = {115200, 57600, 19200, 9600};

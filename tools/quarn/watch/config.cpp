@@ -10,6 +10,7 @@
 
 #include "arguments.h"
 #include "quarn/filter.h"
+#include "session.h"
 #include "report.h"
 
 namespace quarn::watch {
@@ -179,7 +180,7 @@ bool ParseNameBy(const std::string& text, const std::string& where) {
 }
 
 void CheckBaud(int baud, const std::string& where) {
-  if (baud != 9600 && baud != 19200 && baud != 57600 && baud != 115200)
+  if (!cli::FindBaud(baud))
     FailUsage(where + " must be 9600, 19200, 57600 or 115200, not " + std::to_string(baud));
 }
 

@@ -4,23 +4,11 @@
 
 #include "outcome_names.h"
 #include "reader_setup.h"
+#include "session.h"
 
 namespace quarn::watch {
 
 namespace {
-
-quarn::Baud BaudOf(int baud) {
-  switch (baud) {
-    case 9600:
-      return quarn::Baud::k9600;
-    case 19200:
-      return quarn::Baud::k19200;
-    case 57600:
-      return quarn::Baud::k57600;
-    default:
-      return quarn::Baud::k115200;
-  }
-}
 
 Outcome OutcomeOf(const std::error_code& error) {
   if (!error) return Outcome::Success();
@@ -56,7 +44,7 @@ Outcome SerialReaderSession::Connect(const ReaderSettings& settings, ReaderIdent
   Close();
   settings_ = settings;
   std::error_code error;
-  reader_.Open(settings.port, BaudOf(settings.baud), error);
+  reader_.Open(settings.port, cli::BaudOf(settings.baud), error);  // checked with the settings
   if (error) return StepFailed("open", error);
   reader_.setCrcMode(settings.crc);
   Outcome asked = AskUid(identity);
